@@ -10,7 +10,7 @@
 #include <cstdio>
 
 struct LearnUnit;
-struct KivStream;
+
 struct Picture;
 struct DisplayState;
 struct UrlState;
@@ -68,7 +68,7 @@ struct UnitContext {
     std::uint32_t runState = 0;
     bool urlFieldHasFocus = false;
     LearnUnit* learnUnit = nullptr;  // top of the learn-unit stack
-    KivStream* reloadStream = nullptr;
+    std::FILE* reloadStream = nullptr;  // pending reload stream (KivStream)
 
     // Images: the default image heads the list and is permanent.
     Picture* images = nullptr;
