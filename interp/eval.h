@@ -1,0 +1,23 @@
+// Evaluation of instance-bound expression trees.
+#pragma once
+#include <cstdint>
+
+#include "interp/records.h"
+
+std::int32_t calculate(UnitContext* ctx, op* node);
+double f_calculate(UnitContext* ctx, op* node);
+// A new text the caller owns, or null after an error.
+char* t_calc_dup(UnitContext* ctx, op* node);
+
+std::int32_t el_in_array(UnitContext* ctx, intarray* access);
+double el_fl_array(UnitContext* ctx, intarray* access);
+char* el_txt_array(UnitContext* ctx, intarray* access);  // stored pointer
+std::int32_t* elp_in_array(UnitContext* ctx, intarray* access);
+double* elp_fl_array(UnitContext* ctx, intarray* access);
+
+double mod_op(UnitContext* ctx, op* target, double delta);
+double set_op(UnitContext* ctx, op* target, double value);
+
+// Queues every dependent attribute of the instance that is not queued yet
+// on the current learn unit's changed queue.
+void update_changed_attr(UnitContext* ctx, vinst* inst);
