@@ -210,6 +210,7 @@ struct LearnUnit : Block {
     Picture* background = nullptr;     // frozen background image
     Picture* screen = nullptr;         // screen image
     int defaultColor = 0x888888;
+    std::uint8_t outputDone = 0;       // the first output() has run
     Attrib* instAttrs = nullptr;
     Attrib* instAttrsTail = nullptr;
     event* eventHead = nullptr;
