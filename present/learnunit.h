@@ -9,4 +9,10 @@ void killLearnUnit(UnitContext* ctx);
 
 LevNode* newLevNode(UnitContext* ctx, int level);
 LevNode* getLevNode(UnitContext* ctx, LevNode** list, int level);
+// The node of the level in the list, or null; never inserts.
+LevNode* findLevNode(LevNode* list, int level);
+// Frees the owned background, the level lists of the windows standing on
+// the node, then the node; the caller unlinks it.
 void killLevNode(UnitContext* ctx, LevNode* node);
+// Frees every node of a level list and empties it.
+void killLevelList(UnitContext* ctx, LevNode*& list);

@@ -1,0 +1,113 @@
+// The learn-unit stack (one unit per loaded program, the top one current)
+// and level lists: nodes kept in ascending level order, each holding the
+// windows, graphic objects and input areas that stand on its level.
+#include "present/learnunit.h"
+
+#include "app/context.h"
+#include "core/alloc.h"
+#include "core/messages.h"
+#include "present/hooks.h"
+#include "present/objmodel.h"
+
+namespace {
+
+constexpr int kDefaultColor = 0x888888;
+
+void resetUpdatePool(UnitContext* ctx) {
+    TamFree(ctx->updateRects);
+    ctx->updateRects =
+        static_cast<UpdateRect*>(mustAlloc(ctx, kUpdatePoolStart * sizeof(UpdateRect)));
+    ctx->updateCapacity = kUpdatePoolStart;
+    ctx->updateUsed = 0;
+}
+
+}  // namespace
+
+LearnUnit* newLearnUnit(UnitContext* ctx, int width, int height, int background) {
+    auto* unit = mustNew<LearnUnit>(ctx);
+    unit->blockKind = BLOCK_ROOT;
+    unit->defaultColor = kDefaultColor;
+    getLevNode(ctx, &unit->levels, 0);
+    pushFront(ctx->learnUnit, unit);
+    if (!ctx->parseOnly) {
+        unit->background = blankImage(ctx, width, height, background);
+        unit->screen = blankImage(ctx, width, height, background);
+    }
+    resetUpdatePool(ctx);
+    return unit;
+}
+
+// Objects go first (through freesim): they take themselves off the level
+// nodes, which must still exist then.
+void killLearnUnit(UnitContext* ctx) {
+    LearnUnit* unit = ctx->learnUnit;
+    if (!unit) return;
+    freesim(ctx, unit);
+    killLevelList(ctx, unit->levels);
+    freeUnitImages(ctx, unit);
+    f_events(ctx, unit->eventHead);
+    unit->eventHead = unit->eventTail = unit->currentEvent = nullptr;
+    killImage(ctx, unit->background);
+    killImage(ctx, unit->screen);
+    unlinkFrom(ctx->learnUnit, unit);
+    TamFree(unit);
+
+    LearnUnit* beneath = ctx->learnUnit;
+    if (beneath && beneath->screen) {
+        int width = 0, height = 0;
+        pictureSize(beneath->screen, &width, &height);
+        resizeMainWin(ctx, width, height);
+    }
+}
+
+LevNode* newLevNode(UnitContext* ctx, int level) {
+    auto* node = mustNew<LevNode>(ctx);
+    node->level = level;
+    return node;
+}
+
+// A node inserted in front of an existing one shares that node's frozen
+// background without owning it, so that it is drawn over the same picture.
+LevNode* getLevNode(UnitContext* ctx, LevNode** list, int level) {
+    if (!*list) {
+        LevNode* node = newLevNode(ctx, level);
+        init_list(node);
+        *list = node;
+        return node;
+    }
+    for (LevNode* node = *list;; node = nextOf(node)) {
+        if (node->level == level) return node;
+        if (node->level > level) {
+            LevNode* fresh = newLevNode(ctx, level);
+            fresh->background = node->background;
+            place_prev(node, fresh);
+            if (node == *list) *list = fresh;
+            return fresh;
+        }
+        if (!nextOf(node)) {
+            LevNode* fresh = newLevNode(ctx, level);
+            place_next(node, fresh);
+            return fresh;
+        }
+    }
+}
+
+LevNode* findLevNode(LevNode* list, int level) {
+    for (LevNode* node = list; node; node = nextOf(node))
+        if (node->level == level) return node;
+    return nullptr;
+}
+
+void killLevNode(UnitContext* ctx, LevNode* node) {
+    if (node->ownsBackground) killImage(ctx, node->background);
+    for (WinObj* win = node->windows; win; win = nextOf(win)) killLevelList(ctx, win->levels);
+    TamFree(node);
+}
+
+void killLevelList(UnitContext* ctx, LevNode*& list) {
+    while (LevNode* node = list) {
+        list = nextOf(node);
+        remove_at(node);
+        killLevNode(ctx, node);
+    }
+}
