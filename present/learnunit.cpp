@@ -6,20 +6,15 @@
 #include "app/context.h"
 #include "core/alloc.h"
 #include "core/messages.h"
+#include "present/draw.h"
 #include "present/hooks.h"
 #include "present/objmodel.h"
+#include "present/picture.h"
+#include "present/update.h"
 
 namespace {
 
 constexpr int kDefaultColor = 0x888888;
-
-void resetUpdatePool(UnitContext* ctx) {
-    TamFree(ctx->updateRects);
-    ctx->updateRects =
-        static_cast<UpdateRect*>(mustAlloc(ctx, kUpdatePoolStart * sizeof(UpdateRect)));
-    ctx->updateCapacity = kUpdatePoolStart;
-    ctx->updateUsed = 0;
-}
 
 }  // namespace
 
@@ -53,11 +48,7 @@ void killLearnUnit(UnitContext* ctx) {
     TamFree(unit);
 
     LearnUnit* beneath = ctx->learnUnit;
-    if (beneath && beneath->screen) {
-        int width = 0, height = 0;
-        pictureSize(beneath->screen, &width, &height);
-        resizeMainWin(ctx, width, height);
-    }
+    if (beneath && beneath->screen) resizeMainWin(ctx, beneath->screen->width, beneath->screen->height);
 }
 
 LevNode* newLevNode(UnitContext* ctx, int level) {

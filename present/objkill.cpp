@@ -7,6 +7,8 @@
 #include "present/hooks.h"
 #include "present/learnunit.h"
 #include "present/objmodel.h"
+#include "present/picture.h"
+#include "present/textlayout.h"
 
 namespace {
 
@@ -114,7 +116,7 @@ LevNode* levelsAround(UnitContext* ctx, WinObj* parent) {
 // attribute records.
 void releaseShownImage(UnitContext* ctx, GraphObj* graph) {
     if (!graph->image || !graph->image->shown.image) return;
-    if (graph->image->shown.image != ctx->images) releaseObjectImage(ctx, graph->image->shown.image);
+    if (graph->image->shown.image != defaultPicture(ctx)) releaseObjectImage(ctx, graph->image->shown.image);
     graph->image->shown.image = nullptr;
 }
 
@@ -150,7 +152,7 @@ void clearAttrib(UnitContext* ctx, Attrib* attr) {
     case S_OUTINT:
     case S_OUTFLOAT:
         f_oper(ctx, attr->expr.expr);
-        freeTextLayout(ctx, attr->shown.text);
+        killTextLayout(ctx, attr->shown.text);
         break;
     case S_POINTS:
         freePoints(ctx, attr);

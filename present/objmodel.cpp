@@ -12,6 +12,7 @@
 #include "core/strings.h"
 #include "present/hooks.h"
 #include "present/learnunit.h"
+#include "present/picture.h"
 
 namespace {
 
@@ -127,7 +128,7 @@ void setDefaults(UnitContext* ctx, Attrib* attr, const AttrRule& rule) {
     case D_IMAGE:
         attr->value.t = safestrdup(rule.textDefault);
         if (!attr->value.t) outOfMemory(ctx);
-        attr->shown.image = ctx->images;
+        attr->shown.image = defaultPicture(ctx);
         break;
     case D_NONE:
         break;
@@ -232,7 +233,7 @@ void checkImage(UnitContext* ctx, GraphObj* graph) {
     Attrib* attr = supplyAttrib(ctx, &graph->image, graph, PK_GRAPHIC, S_IMAGE);
     attr->value.t = safestrdup("");
     if (!attr->value.t) outOfMemory(ctx);
-    attr->shown.image = ctx->images;
+    attr->shown.image = defaultPicture(ctx);
 }
 
 void checkColor(UnitContext* ctx, GraphObj* graph) {

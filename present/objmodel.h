@@ -24,7 +24,7 @@
 //   outtext, outint, outfloat: shown.text is the owned text layout; a font
 //     attribute only borrows it;
 //   image: shown.image is given back through releaseObjectImage unless it
-//     is the default image (ctx->images).
+//     is the default picture.
 #pragma once
 #include <cstdint>
 
