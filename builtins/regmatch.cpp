@@ -1,0 +1,64 @@
+// The regmatch builtin: a POSIX extended regular expression search that
+// reports the bounds of the first, leftmost match. The pattern is compiled
+// for each call and released again.
+#include <regex.h>
+
+#include <string>
+
+#include "builtins/handlers.h"
+#include "builtins/support.h"
+#include "core/messages.h"
+#include "interp/builtin_frame.h"
+
+namespace {
+
+// Owns a compiled pattern for the duration of one call.
+class CompiledPattern {
+public:
+    CompiledPattern(const char* pattern) : status_(regcomp(&regex_, pattern, REG_EXTENDED)) {}
+    ~CompiledPattern() {
+        if (status_ == 0) regfree(&regex_);
+    }
+    CompiledPattern(const CompiledPattern&) = delete;
+    CompiledPattern& operator=(const CompiledPattern&) = delete;
+
+    bool valid() const { return status_ == 0; }
+    std::string problem() const {
+        char text[256];
+        regerror(status_, &regex_, text, sizeof text);
+        return text;
+    }
+    // The subject's start is not the start of a line: ^ never matches there.
+    bool search(const char* subject, regmatch_t& match) const {
+        return regexec(&regex_, subject, 1, &match, REG_NOTBOL) == 0;
+    }
+
+private:
+    regex_t regex_{};
+    int status_;
+};
+
+}  // namespace
+
+std::int32_t RegMatch(UnitContext* ctx, param* args) {
+    if (!args || !nextOf(args)) return 0;
+    param* patternNode = nextOf(args);
+    OwnedText subject(t_par_value(ctx, args));
+    OwnedText pattern(t_par_value(ctx, patternNode));
+    if (!subject || !pattern) return 0;
+    CompiledPattern regex(pattern.get());
+    if (!regex.valid()) {
+        errorMsg(ctx, MSG_WARNING,
+                 formatMsg("Warning: Invalid regular expression '%s' in regmatch: %s", pattern.get(),
+                           regex.problem().c_str())
+                     .c_str());
+        return 0;
+    }
+    regmatch_t match{};
+    if (!regex.search(subject.get(), match)) return 0;
+    param* startNode = nextOf(patternNode);
+    param* endNode = startNode ? nextOf(startNode) : nullptr;
+    if (startNode) set_par_value(ctx, startNode, static_cast<std::int32_t>(match.rm_so));
+    if (endNode) set_par_value(ctx, endNode, static_cast<std::int32_t>(match.rm_eo));
+    return 1;
+}

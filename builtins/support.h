@@ -1,0 +1,48 @@
+// Helpers shared by the builtin groups: owned texts, float-to-int
+// truncation that stays defined for every double, 32-bit wrapping
+// arithmetic, and tests on argument nodes.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "core/alloc.h"
+#include "interp/records.h"
+
+struct FreeText {
+    void operator()(char* text) const noexcept { TamFree(text); }
+};
+// A text obtained from an accessor or an evaluator, freed on scope exit.
+using OwnedText = std::unique_ptr<char, FreeText>;
+
+// New texts for handler results; out of memory ends the player.
+char* newText(UnitContext* ctx, const char* bytes, std::size_t length);
+char* newText(UnitContext* ctx, const char* text);
+char* emptyText(UnitContext* ctx);
+
+// Truncation toward zero; NaN gives 0 and values beyond the int range give
+// its nearest bound instead of undefined behaviour.
+std::int32_t truncToInt(double value);
+
+// Int arithmetic of programs wraps at 32 bits.
+inline std::int32_t wrapAdd(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+inline std::int32_t wrapSub(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+inline std::int32_t wrapMul(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+}
+
+// True when the argument names a text variable or a text array element,
+// the only arguments a handler can store a text into.
+bool isTextVariable(const param* node);
+// True for an int variable or an int array element.
+bool isIntVariable(const param* node);
+
+// Takes and checks a fixed argument list described by kinds, one letter per
+// argument: i int, f float, t text; I and T an int or text variable the
+// handler would store into (checked for presence only). Reports extra arguments. For handlers
+// that only need their arguments checked.
+void takeArguments(UnitContext* ctx, param* args, const char* name, const char* kinds);

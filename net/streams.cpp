@@ -1,0 +1,130 @@
+// The program stream table: one entry per descriptor opened by the open
+// builtin, with the byte counts of what the program read and wrote. Local
+// files (file: URLs and plain path names) are opened directly with the
+// program's permissions checked here.
+#include "net/streams.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/context.h"
+#include "core/messages.h"
+
+namespace {
+
+struct StreamEntry {
+    bool open = false;
+    long bytesRead = 0;
+    long bytesWritten = 0;
+    bool waitForDownload = true;
+};
+
+// Indexed by descriptor; grows to the highest descriptor opened.
+std::vector<StreamEntry> fdmap;
+
+// The path a local URL names: file://host/path and file:/path give /path;
+// a name without a scheme is a path relative to the working directory.
+bool localPathOf(const char* url, std::string& path) {
+    if (std::strncmp(url, "file:", 5) == 0) {
+        const char* rest = url + 5;
+        if (std::strncmp(rest, "//", 2) == 0) {
+            rest = std::strchr(rest + 2, '/');
+            if (!rest) return false;
+        }
+        path = rest;
+        return !path.empty();
+    }
+    if (std::strchr(url, ':')) return false;
+    path = url;
+    return !path.empty();
+}
+
+int openFlagsOf(const char* mode) {
+    bool reading = std::strchr(mode, 'r'), writing = std::strchr(mode, 'w');
+    if (reading && writing) return O_RDWR | O_CREAT | O_TRUNC;
+    if (writing) return O_WRONLY | O_CREAT | O_TRUNC;
+    return O_RDONLY;
+}
+
+bool mayOpen(const UnitContext* ctx, int flags) {
+    int access = flags & O_ACCMODE;
+    if (access == O_WRONLY) return ctx->allowLocalWrite;
+    if (access == O_RDWR) return ctx->allowLocalAccess && ctx->allowLocalWrite;
+    return true;
+}
+
+// The standard streams are shared rather than reopened: reopening would
+// truncate a redirected output file and write over what is already there.
+int openLocal(const std::string& path, int flags) {
+    if ((flags & O_ACCMODE) != O_RDONLY) {
+        if (path == "/dev/stdout") return fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+        if (path == "/dev/stderr") return fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    }
+    return open(path.c_str(), flags | O_CLOEXEC, 0777);
+}
+
+void registerStream(int fd, bool wait) {
+    if (static_cast<std::size_t>(fd) >= fdmap.size()) fdmap.resize(static_cast<std::size_t>(fd) + 1);
+    fdmap[fd] = StreamEntry{true, 0, 0, wait};
+}
+
+// Descriptors a program may use: those it opened, and standard output and
+// error once the table reaches them. Other descriptors of the player (the
+// display connection, the server pipes) stay out of reach.
+StreamEntry* streamOf(int fd) {
+    if (fd < 1 || static_cast<std::size_t>(fd) >= fdmap.size()) return nullptr;
+    if (fdmap[fd].open) return &fdmap[fd];
+    if (fd == STDOUT_FILENO || fd == STDERR_FILENO) return &fdmap[fd];
+    return nullptr;
+}
+
+}  // namespace
+
+int OpenURL(UnitContext* ctx, const char* url, const char* mode) {
+    std::string path;
+    if (!url || !mode || !localPathOf(url, path)) return -1;
+    int flags = openFlagsOf(mode);
+    if (!mayOpen(ctx, flags)) {
+        errorMsg(ctx, MSG_WARNING,
+                 "Warning: Kiv program is trying to open local file for writing. Access to the local "
+                 "filesystem is disabled in the client.");
+        return -1;
+    }
+    int fd = openLocal(path, flags);
+    if (fd < 1) return -1;
+    registerStream(fd, std::strchr(mode, 'N') == nullptr);
+    return fd;
+}
+
+int Sread(int fd, char* buffer, int n) {
+    StreamEntry* stream = streamOf(fd);
+    if (!stream) return -1;
+    int total = 0;
+    while (total < n) {
+        ssize_t got = read(fd, buffer + total, static_cast<std::size_t>(n - total));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 1) break;
+        total += static_cast<int>(got);
+    }
+    stream->bytesRead += total;
+    return total;
+}
+
+int Swrite(int fd, const char* data, int n) {
+    StreamEntry* stream = streamOf(fd);
+    if (!stream) return -1;
+    int total = 0;
+    while (total < n) {
+        ssize_t put = write(fd, data + total, static_cast<std::size_t>(n - total));
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 1) break;
+        total += static_cast<int>(put);
+    }
+    stream->bytesWritten += total;
+    return total;
+}

@@ -1,0 +1,16 @@
+// Program streams: the descriptors a program opens with the open builtin
+// and reads and writes through read, write, getc and putc.
+#pragma once
+
+struct UnitContext;
+
+// Opens the URL; mode letters r and w select reading and writing (both:
+// read-write), N reads without waiting for a download. Writing to a local
+// file needs allowLocalWrite, read-write also allowLocalAccess. Returns
+// the descriptor, or -1.
+int OpenURL(UnitContext* ctx, const char* url, const char* mode);
+
+// Transfer up to n bytes; the count transferred, 0 when nothing moved,
+// -1 for a descriptor that is not a program stream.
+int Sread(int fd, char* buffer, int n);
+int Swrite(int fd, const char* data, int n);
