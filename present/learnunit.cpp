@@ -41,7 +41,6 @@ void killLearnUnit(UnitContext* ctx) {
     killLevelList(ctx, unit->levels);
     freeUnitImages(ctx, unit);
     f_events(ctx, unit->eventHead);
-    unit->eventHead = unit->eventTail = unit->currentEvent = nullptr;
     killImage(ctx, unit->background);
     killImage(ctx, unit->screen);
     unlinkFrom(ctx->learnUnit, unit);

@@ -5,8 +5,6 @@
 // take them, what the others do, defaults).
 #include "present/objmodel.h"
 
-#include <cstring>
-
 #include "app/context.h"
 #include "core/messages.h"
 #include "core/strings.h"
@@ -153,13 +151,12 @@ void unknownAttr(UnitContext* ctx, const AttrDesc& desc) {
     dropDesc(ctx, desc);
 }
 
-Attrib* placeAttrib(UnitContext* ctx, Attrib** slot, const AttrDesc& desc, ObjHeader* obj,
+void placeAttrib(UnitContext* ctx, Attrib** slot, const AttrDesc& desc, ObjHeader* obj,
                     std::uint8_t parentKind, const AttrRule& rule) {
     Attrib* attr = assignAttrib(ctx, slot, desc, obj);
     attr->parentKind = parentKind;
     attr->parent = obj;
     setDefaults(ctx, attr, rule);
-    return attr;
 }
 
 // The three text outputs of a textobj exclude each other; returns the
@@ -210,6 +207,14 @@ void supplyLevel(UnitContext* ctx, Attrib** slot, ObjHeader* obj, std::uint8_t p
                  LevNode* list) {
     Attrib* attr = supplyAttrib(ctx, slot, obj, parentKind, S_LEVEL);
     attr->shown.level = findLevNode(list, 0);
+}
+
+template <class T>
+void appendTo2(T*& head, T* node) {
+    if (!head)
+        pushFront2(head, node);
+    else
+        place_next2(last2(head), node);
 }
 
 LevNode* unitLevels(UnitContext* ctx) { return ctx->learnUnit ? ctx->learnUnit->levels : nullptr; }
@@ -275,18 +280,6 @@ WinObj* newWinObj(UnitContext* ctx) {
     win->isDecl = 1;
     return win;
 }
-
-namespace {
-
-template <class T>
-void appendTo2(T*& head, T* node) {
-    if (!head)
-        pushFront2(head, node);
-    else
-        place_next2(last2(head), node);
-}
-
-}  // namespace
 
 GraphObj* newGraphObj(UnitContext* ctx, int kind, WinObj* parent) {
     auto* graph = mustNew<GraphObj>(ctx);

@@ -55,7 +55,9 @@ void setDeclReporter(DeclReporter reporter);
 
 // Declarations; the declaration flag is 1. A graphic object or input area
 // with a parent window is appended to the window's list (second links), in
-// declaration order.
+// declaration order: the window owns it (killWinObj kills it, and the
+// window's instantiation builds it), so no statement of its own refers to
+// it.
 WinObj* newWinObj(UnitContext* ctx);
 GraphObj* newGraphObj(UnitContext* ctx, int kind, WinObj* parent);
 InpObj* newInpObj(UnitContext* ctx, int kind, WinObj* parent);
