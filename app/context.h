@@ -13,6 +13,7 @@ struct LearnUnit;
 
 struct Picture;
 struct DisplayState;
+struct ShellState;
 struct UrlState;
 struct ParserState;
 struct AuthoringState;
@@ -43,6 +44,7 @@ struct UnitContext {
     Widget drawArea = nullptr;
     XtAppContext appContext = nullptr;
     DisplayState* displayState = nullptr;
+    ShellState* shell = nullptr;  // widgets of the browser shell
 
     // Sound and music servers.
     int soundPipe[2] = {-1, -1};

@@ -7,9 +7,17 @@ struct UnitContext;
 // context only the URL layer's local copies are removed.
 void KivCleanup(UnitContext* ctx);
 
+// Cleanup, then exit with the status.
 [[noreturn]] void c_exit(UnitContext* ctx, int status);
+// The same for code that holds no context (fatal errors, signals): the
+// context given to setCleanupContext is cleaned up.
 [[noreturn]] void l_exit(int status);
+// Handler of SIGBUS: safe part of the cleanup, a message, then abort.
 [[noreturn]] void bibi(int signal);
 
-// The context that the signal handlers clean up with.
+// Inside a signal handler: stops the servers, removes the standard-error
+// file and ends the process with the status. Only async-signal-safe calls.
+[[noreturn]] void emergencyExit(int status);
+
+// The context that l_exit and the signal handlers clean up with.
 void setCleanupContext(UnitContext* ctx);

@@ -1,15 +1,131 @@
-// Start-up: creates the unit context and runs the program named on the
-// command line.
+// Start-up: creates the unit context, starts the sound and music servers,
+// installs the signal handlers, opens the main window, loads the program
+// named on the command line and then idles in the event loop.
 #include "app/startup.h"
 
-#include "app/context.h"
-#include "app/shutdown.h"
-#include "core/messages.h"
+#include <unistd.h>
 
-int talvixMain(int, char**) {
-    auto* ctx = static_cast<UnitContext*>(mustAlloc(nullptr, sizeof(UnitContext)));
-    new (ctx) UnitContext();
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "app/context.h"
+#include "app/driver.h"
+#include "app/events.h"
+#include "app/hooks.h"
+#include "app/shutdown.h"
+#include "app/signals.h"
+#include "core/alloc.h"
+#include "core/messages.h"
+#include "core/strings.h"
+#include "net/url.h"
+#include "present/display.h"
+#include "present/shell.h"
+#include "sound/servers.h"
+
+namespace {
+
+UnitContext* newContext() {
+    auto* ctx = new (mustAlloc(nullptr, sizeof(UnitContext))) UnitContext();
     setCleanupContext(ctx);
+    return ctx;
+}
+
+void openServerPipes(UnitContext* ctx) {
+    if (pipe(ctx->soundPipe) != 0 || pipe(ctx->musicPipe) != 0) {
+        std::fputs("Pipe error !\n", stderr);
+        std::fflush(stderr);
+    }
+}
+
+pid_t startServer(UnitContext* ctx, void (*server)(UnitContext*), const char* what) {
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) server(ctx);
+    if (pid < 0) userMsg(formatMsg("Warning: Could not start the %s server.", what).c_str());
+    return pid < 0 ? 0 : pid;
+}
+
+void allocateUpdatePool(UnitContext* ctx) {
+    ctx->updateCapacity = kUpdatePoolStart;
+    ctx->updateRects = static_cast<UpdateRect*>(TamCalloc(kUpdatePoolStart, sizeof(UpdateRect)));
+    if (!ctx->updateRects) outOfMemory(ctx);
+}
+
+// Standard error goes to a fresh temporary file, created atomically so
+// that nobody can put a file or link of their own under its name.
+void redirectStderr(UnitContext* ctx) {
+    const char* dir = std::getenv("TMPDIR");
+    std::string name = std::string(dir && *dir ? dir : P_tmpdir) + "/talvix-stderr-XXXXXX";
+    int fd = mkstemp(name.data());
+    if (fd < 0) {
+        userMsg("Warning: Could not redirect standard error to a temporary file.");
+        return;
+    }
+    ctx->stderrFileName = safestrdup(name.c_str());
+    std::fflush(stderr);
+    dup2(fd, STDERR_FILENO);
+    close(fd);
+}
+
+void prepareDisplayResources(UnitContext* ctx) {
+    initDefImg(ctx);
+    initStipples(ctx);
+    initRasters(ctx);
+    initDashes(ctx);
+}
+
+// The program to load: the first argument the toolkit left that is not an
+// option. Options nobody knows are reported and skipped.
+const char* programArgument(int argc, char** argv) {
+    const char* program = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-' && argv[i][1] != '\0')
+            userMsg(formatMsg("Warning: Unknown option %s ignored.", argv[i]).c_str());
+        else if (!program)
+            program = argv[i];
+    }
+    return program;
+}
+
+void loadProgram(UnitContext* ctx, const char* name) {
+    ctx->scanFileName = safestrdup(name);
+    KivStream* stream = KivOpen(ctx, name);
+    if (!stream) {
+        userMsg(formatMsg("Could not open %s.", name).c_str());
+        return;
+    }
+    char* url = ctx->parseOnly ? nullptr : canonizedURL(ctx, name);
+    if (!url) url = safestrdup(name);
+    if (!ctx->parseOnly) setURL(ctx, url);
+    start_orvex_unit(ctx, stream, url);
+    killLearnUnit(ctx);
+    TamFree(url);
+}
+
+}  // namespace
+
+int talvixMain(int argc, char** argv) {
+    UnitContext* ctx = newContext();
+    openServerPipes(ctx);
+    ctx->soundServerPid = startServer(ctx, waveserver, "sound");
+    ctx->musicServerPid = startServer(ctx, midiserver, "music");
+    installSignalHandlers(ctx);
+    ctx->gifTransparent = ctx->gifDelay = ctx->gifInput = -1;
     ctx->cleanupPending = 1;
+    if (const char* libraryDir = std::getenv("KIVLIBPATH")) ctx->libraryDir = safestrdup(libraryDir);
+    allocateUpdatePool(ctx);
+    WWWInit();
+    openMainWin(ctx, &argc, argv);
+    if (ctx->redirectStderr) redirectStderr(ctx);
+    if (!ctx->parseOnly) {
+        prepareDisplayResources(ctx);
+        deferSignalsToEventLoop(ctx);
+    }
+    ctx->runState = 0;
+    GetMousePos(ctx, &ctx->mouseX, &ctx->mouseY);
+    if (const char* program = programArgument(argc, argv)) loadProgram(ctx, program);
+    if (!ctx->parseOnly) mainLoop(ctx);
     c_exit(ctx, 0);
 }

@@ -1,0 +1,32 @@
+// Termination signals. SIGINT and SIGTERM end the player with the signal
+// number as exit status, always after stopping the servers and removing
+// the temporary files; SIGBUS ends it through bibi.
+#pragma once
+#include <csignal>
+
+struct UnitContext;
+
+namespace signals_detail {
+extern volatile std::sig_atomic_t noted;
+}
+
+void installSignalHandlers(UnitContext* ctx);
+
+// Once the event loop runs, a termination signal is only noted and the
+// loop ends the player through the full cleanup (the handler interrupts
+// arbitrary code, where that cleanup is not safe). Should the loop not
+// take it up within a grace period, or a second signal arrive, the
+// handler ends the player itself with the part of the cleanup that is safe
+// inside a handler. Before this call the handler always does the latter.
+void deferSignalsToEventLoop(UnitContext* ctx);
+
+// Keeps termination signals away while the player exits.
+void blockTerminationSignals();
+
+[[noreturn]] void exitForSignal(int signal);
+
+// Ends the player through l_exit when a termination signal was noted. One
+// load when none was: cheap enough for every interpreted statement.
+inline void serviceSignals() {
+    if (signals_detail::noted) exitForSignal(signals_detail::noted);
+}
