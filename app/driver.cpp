@@ -7,7 +7,10 @@
 #include <cstring>
 
 #include "app/context.h"
-#include "app/hooks.h"
+#include "builtins/handlers.h"
+#include "interp/simulate.h"
+#include "lang/parser.h"
+#include "present/learnunit.h"
 #include "app/shutdown.h"
 #include "core/alloc.h"
 #include "core/messages.h"

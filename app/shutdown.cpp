@@ -17,11 +17,14 @@
 
 #include "app/context.h"
 #include "app/hooks.h"
+#include "builtins/handlers.h"
 #include "app/signals.h"
 #include "core/alloc.h"
 #include "net/kivstream.h"
 #include "net/url.h"
 #include "present/display.h"
+#include "present/draw.h"
+#include "present/learnunit.h"
 
 namespace {
 
@@ -89,8 +92,10 @@ void releaseProgramState(UnitContext* ctx) {
     ctx->libraryDir = nullptr;
 }
 
+// The default image belongs to the picture code and goes with the display.
 void releaseDisplayState(UnitContext* ctx) {
-    freeDefImg(ctx);
+    ctx->images = nullptr;
+    ctx->imageCount = 0;
     TamFree(ctx->updateRects);
     ctx->updateRects = nullptr;
     ctx->updateCapacity = ctx->updateUsed = 0;

@@ -13,7 +13,6 @@
 #include "app/context.h"
 #include "app/driver.h"
 #include "app/events.h"
-#include "app/hooks.h"
 #include "app/shutdown.h"
 #include "app/signals.h"
 #include "core/alloc.h"
@@ -21,6 +20,10 @@
 #include "core/strings.h"
 #include "net/url.h"
 #include "present/display.h"
+#include "present/draw.h"
+#include "present/learnunit.h"
+#include "present/palette.h"
+#include "present/picture.h"
 #include "present/shell.h"
 #include "sound/servers.h"
 
@@ -69,11 +72,12 @@ void redirectStderr(UnitContext* ctx) {
     close(fd);
 }
 
+// The default image heads the image list for the whole run; it is
+// permanent, so no program's image release ever frees it.
 void prepareDisplayResources(UnitContext* ctx) {
-    initDefImg(ctx);
-    initStipples(ctx);
-    initRasters(ctx);
-    initDashes(ctx);
+    ctx->images = defaultPicture(ctx);
+    ctx->imageCount = ctx->images ? 1 : 0;
+    initDrawingResources(ctx);
 }
 
 // The program to load: the first argument the toolkit left that is not an

@@ -13,7 +13,3 @@ void openMainWin(UnitContext* ctx, int* argc, char** argv);
 
 // Destroys the window and closes the display; at cleanup.
 void closeMainWin(UnitContext* ctx);
-
-// Pointer position relative to the drawing area: 0, or -1 when it is not
-// known.
-int GetMousePos(UnitContext* ctx, int* x, int* y);

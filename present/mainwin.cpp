@@ -15,6 +15,8 @@
 #include "core/messages.h"
 #include "core/strings.h"
 #include "present/display.h"
+#include "present/draw.h"
+#include "present/palette.h"
 #include "present/resources.h"
 #include "present/shell.h"
 
@@ -91,6 +93,7 @@ void openMainWin(UnitContext* ctx, int* argc, char** argv) {
     ctx->toplevel = toplevel;
     ctx->visual = DefaultVisualOfScreen(XtScreen(toplevel));
     ctx->depth = DefaultDepthOfScreen(XtScreen(toplevel));
+    if (!initDisplay(ctx)) c_exit(ctx, 1);
     makeGUI(ctx);
     XtRealizeWidget(toplevel);
     XSync(display, False);

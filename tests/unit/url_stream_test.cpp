@@ -9,7 +9,7 @@
 
 #include "app/context.h"
 #include "app/driver.h"
-#include "app/hooks.h"
+#include "present/learnunit.h"
 #include "core/alloc.h"
 #include "net/kivstream.h"
 #include "net/url.h"
