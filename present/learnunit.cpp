@@ -44,6 +44,7 @@ void killLearnUnit(UnitContext* ctx) {
     killImage(ctx, unit->background);
     killImage(ctx, unit->screen);
     unlinkFrom(ctx->learnUnit, unit);
+    TamFree(unit->url);
     TamFree(unit);
 
     LearnUnit* beneath = ctx->learnUnit;

@@ -65,6 +65,7 @@ protected:
     }
     void TearDown() override {
         while (ctx.learnUnit) killLearnUnit(&ctx);
+        TamFree(ctx.updateRects);
         unlink(path.c_str());
     }
 
