@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -24,6 +25,7 @@
 #include "present/learnunit.h"
 #include "present/palette.h"
 #include "present/picture.h"
+#include "present/resources.h"
 #include "present/shell.h"
 #include "sound/servers.h"
 
@@ -80,15 +82,25 @@ void prepareDisplayResources(UnitContext* ctx) {
     initDrawingResources(ctx);
 }
 
+// The toolkit leaves a player option in place when its value is missing.
+bool isPlayerOption(const char* arg) {
+    for (Cardinal i = 0; i < appOptionCount; ++i)
+        if (std::strcmp(arg, appOptions[i].option) == 0) return true;
+    return false;
+}
+
 // The program to load: the first argument the toolkit left that is not an
-// option. Options nobody knows are reported and skipped.
+// option. Options it did not take are reported and skipped.
 const char* programArgument(int argc, char** argv) {
     const char* program = nullptr;
     for (int i = 1; i < argc; ++i) {
-        if (argv[i][0] == '-' && argv[i][1] != '\0')
+        if (argv[i][0] != '-' || argv[i][1] == '\0') {
+            if (!program) program = argv[i];
+        } else if (isPlayerOption(argv[i])) {
+            userMsg(formatMsg("Warning: Option %s needs a value; ignored.", argv[i]).c_str());
+        } else {
             userMsg(formatMsg("Warning: Unknown option %s ignored.", argv[i]).c_str());
-        else if (!program)
-            program = argv[i];
+        }
     }
     return program;
 }

@@ -82,8 +82,11 @@ void openMainWin(UnitContext* ctx, int* argc, char** argv) {
     Display* display = openDisplay(ctx, argc, argv);
     Widget toplevel = XtVaAppCreateShell(nullptr, kAppClass, applicationShellWidgetClass, display,
                                          nullptr);
+    // The toolkit rewrites a resource list it is given (names become
+    // quarks), so it gets a copy and the table stays readable.
+    std::vector<XtResource> resources(appResources, appResources + appResourceCount);
     AppResources res;
-    XtGetApplicationResources(toplevel, &res, appResources, appResourceCount, nullptr, 0);
+    XtGetApplicationResources(toplevel, &res, resources.data(), appResourceCount, nullptr, 0);
     storeResources(ctx, res);
     if (ctx->parseOnly) {
         closeMainWin(ctx);
