@@ -9,9 +9,6 @@
 #include "app/context.h"
 #include "core/alloc.h"
 #include "core/messages.h"
-#include "present/draw.h"
-#include "present/textlayout.h"
-#include "present/update.h"
 
 #define WEAK __attribute__((weak))
 
@@ -20,14 +17,3 @@ WEAK void releaseObjectImage(UnitContext*, Picture*) {}
 WEAK void f_oper(UnitContext*, op*) {}
 WEAK void f_simulate(UnitContext*, simaction*, int) {}
 WEAK void freesim(UnitContext*, LearnUnit*) {}
-
-WEAK void resizeMainWin(UnitContext*, int, int) {}
-WEAK void killTextLayout(UnitContext*, TextLayout*) {}
-
-WEAK void resetUpdatePool(UnitContext* ctx) {
-    TamFree(ctx->updateRects);
-    ctx->updateRects =
-        static_cast<UpdateRect*>(mustAlloc(ctx, kUpdatePoolStart * sizeof(UpdateRect)));
-    ctx->updateCapacity = kUpdatePoolStart;
-    ctx->updateUsed = 0;
-}
