@@ -18,10 +18,6 @@
 WEAK int readsim(UnitContext*, KivStream*) { return 0; }
 WEAK void start_sim(UnitContext*, LearnUnit*) {}
 
-WEAK bool initDisplay(UnitContext*) { return true; }
-WEAK void initDrawingResources(UnitContext*) {}
-WEAK void winsysCleanup(UnitContext*) {}
-
 WEAK void kivthor_free(UnitContext*) {}
 
 WEAK void parser_cleanup(UnitContext* ctx) {

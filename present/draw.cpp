@@ -208,7 +208,8 @@ void drawText(UnitContext* ctx, const Target& t, Drawable d, GC gc, const Shape&
     if (!layout) return;
     XFontStruct* font = layout->font ? layout->font : ctx->displayState->defaultFont;
     if (!font) return;
-    XSetFont(t.dpy, gc, font->fid);
+    // The default font is already the GCs' own font.
+    if (font != ctx->displayState->defaultFont) XSetFont(t.dpy, gc, font->fid);
     int lineHeight = font->ascent + font->descent;
     int baseline = s.pts[0].y + font->ascent;
     for (TextLine* line = layout->lines; line; line = nextOf(line), baseline += lineHeight) {

@@ -6,6 +6,8 @@
 // deleted.
 #include "present/hooks.h"
 
+#include "interp/eval.h"
+
 #include "app/context.h"
 #include "core/alloc.h"
 #include "core/messages.h"
@@ -17,3 +19,7 @@ WEAK void releaseObjectImage(UnitContext*, Picture*) {}
 WEAK void f_oper(UnitContext*, op*) {}
 WEAK void f_simulate(UnitContext*, simaction*, int) {}
 WEAK void freesim(UnitContext*, LearnUnit*) {}
+
+WEAK std::int32_t calculate(UnitContext*, op*) { return 0; }
+WEAK double f_calculate(UnitContext*, op*) { return 0.0; }
+WEAK char* t_calc_dup(UnitContext*, op*) { return nullptr; }

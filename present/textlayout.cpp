@@ -57,7 +57,6 @@ std::vector<std::string> xlfdFields(const std::string& name) {
         if (dash == std::string::npos) break;
         start = dash + 1;
     }
-    while (fields.size() < 14) fields.emplace_back();
     return fields;
 }
 
@@ -214,8 +213,8 @@ char* actualFontname(UnitContext* ctx, const char* requested) {
     static const int kOrder[][2] = {{1, 0},  {3, 0},  {2, 0},  {4, 0},  {13, 14}, {12, 0},
                                     {11, 0}, {5, 0},  {10, 0}, {9, 0},  {8, 0}};
     for (const auto& step : kOrder) {
-        fields[step[0] - 1] = "*";
-        if (step[1]) fields[step[1] - 1] = "*";
+        for (int field : step)
+            if (field > 0 && size_t(field) <= fields.size()) fields[field - 1] = "*";
         if (char* found = firstMatch(ctx->display, joinFields(fields))) return found;
     }
     return nullptr;

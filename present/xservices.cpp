@@ -32,12 +32,10 @@ void drawInitial(UnitContext* ctx, Drawable target) {
     setColourCode(ds, gc, colorOfRGB(ctx, 0x888888));
     for (int i = 0; i < 10; ++i) XDrawLine(dpy, target, gc, 0, 340 - 35 * i, 10 + 64 * i, 0);
     XCopyGC(dpy, ds->baseGC, ~0UL, gc);
-    if (ds->defaultFont) XSetFont(dpy, gc, ds->defaultFont->fid);
     setColourCode(ds, gc, colorOfRGB(ctx, 0));
     const int shadow[4][2] = {{19, 30}, {21, 30}, {20, 29}, {20, 31}};
     for (const auto& at : shadow) XDrawString(dpy, target, gc, at[0], at[1], kBanner, sizeof kBanner - 1);
     XCopyGC(dpy, ds->baseGC, ~0UL, gc);
-    if (ds->defaultFont) XSetFont(dpy, gc, ds->defaultFont->fid);
     setColourCode(ds, gc, colorOfRGB(ctx, 0xffffcc));
     XDrawString(dpy, target, gc, 20, 30, kBanner, sizeof kBanner - 1);
 }
@@ -60,19 +58,6 @@ int PointInRegion(Region region, int x, int y) { return region ? XPointInRegion(
 
 void DestroyRegion(Region region) {
     if (region) XDestroyRegion(region);
-}
-
-int GetMousePos(UnitContext* ctx, int* x, int* y) {
-    Window win = drawingWindow(ctx);
-    if (!ctx->display || !win) return -1;
-    Window root, child;
-    int rootX, rootY;
-    unsigned int buttons;
-    if (!XQueryPointer(ctx->display, win, &root, &child, &rootX, &rootY, x, y, &buttons)) {
-        std::fputs("Mouse pointer not inside window\n", stderr);
-        return -1;
-    }
-    return 0;
 }
 
 void SetMousePos(UnitContext* ctx, int x, int y) {

@@ -1,0 +1,317 @@
+// Drawing and refresh on a real X server: objects are built by hand as
+// instances with constant attributes, drawn through the update path, and
+// the learn unit's screen image is read back pixel by pixel.
+#include <gtest/gtest.h>
+
+#include <X11/Xutil.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <unistd.h>
+#include <vector>
+
+#include "app/context.h"
+#include "core/alloc.h"
+#include "present/draw.h"
+#include "present/learnunit.h"
+#include "present/palette.h"
+#include "present/picture.h"
+#include "present/textlayout.h"
+#include "present/update.h"
+
+namespace {
+
+class DisplayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+        // The server may refuse a connection made right after the previous
+        // test's one closed; try again briefly.
+        for (int tries = 0; !dpy && tries < 50; ++tries) {
+            dpy = XOpenDisplay(nullptr);
+            if (!dpy) usleep(20000);
+        }
+        ASSERT_NE(dpy, nullptr);
+        ctx = new UnitContext();
+        ctx->display = dpy;
+        ASSERT_TRUE(initDisplay(ctx));
+        initDrawingResources(ctx);
+        unit = newLearnUnit(ctx, 200, 150, 0);
+    }
+    void TearDown() override {
+        if (!ctx) return;
+        for (GraphObj* g : graphs) {
+            for (Attrib* a : attrsOf(g)) {
+                if (a->id == S_POINTS) {
+                    TamFree(a->value.coords);
+                    TamFree(a->shown.coords);
+                }
+                if (a->id == S_OUTTEXT) {
+                    TamFree(a->value.t);
+                    killTextLayout(ctx, a->shown.text);
+                }
+                if (a->id == S_FONT) TamFree(a->value.t);
+                TamFree(a);
+            }
+            TamFree(g);
+        }
+        killLevelList(ctx, unit->levels);
+        killImage(ctx, unit->background);
+        killImage(ctx, unit->screen);
+        TamFree(unit);
+        TamFree(ctx->updateRects);
+        XCloseDisplay(dpy);
+        delete ctx;
+    }
+
+    static std::vector<Attrib*> attrsOf(GraphObj* g) {
+        std::vector<Attrib*> all;
+        for (Attrib* a : {g->points, g->active, g->savebackground, g->level, g->color, g->dashes,
+                          g->linewidth, g->fill, g->texture, g->outtext, g->font})
+            if (a) all.push_back(a);
+        return all;
+    }
+
+    Attrib* attr(GraphObj* g, int id, int value) {
+        auto* a = TamNew<Attrib>();
+        a->id = id;
+        a->parentKind = PK_GRAPHIC;
+        a->parent = g;
+        a->value.i = value;
+        if (!isLinked(a)) appendTo(unit->changedHead, unit->changedTail, a);
+        return a;
+    }
+
+    GraphObj* object(int kind, std::vector<int> coords, int rgb, int level = 0) {
+        auto* g = TamNew<GraphObj>();
+        g->kind = kind;
+        g->isInstance = 1;
+        g->npoints = int(coords.size() / 2);
+        graphs.push_back(g);
+        g->points = attr(g, S_POINTS, 0);
+        size_t bytes = coords.size() * sizeof(int);
+        g->points->value.coords = static_cast<std::int32_t*>(TamMalloc(bytes));
+        g->points->shown.coords = static_cast<std::int32_t*>(TamMalloc(bytes));
+        std::memcpy(g->points->value.coords, coords.data(), bytes);
+        g->active = attr(g, S_ACTIVE, 1);
+        g->savebackground = attr(g, S_SAVEBACKGROUND, 1);
+        g->level = attr(g, S_LEVEL, level);
+        g->color = attr(g, S_COLOR, rgb);
+        return g;
+    }
+
+    void output() {
+        updateGraphs(ctx);
+        refresh(ctx, 0);
+    }
+
+    // Changes a value as an assignment would: store and queue.
+    // Hand-built attributes have no expression: a new value is marked as
+    // not yet computed, an equal one goes through the short-cut.
+    void assign(Attrib* a, int value) {
+        if (a->value.i != value) a->computed = 0;
+        a->value.i = value;
+        if (!isLinked(a)) appendTo(unit->changedHead, unit->changedTail, a);
+    }
+    void move(GraphObj* g, std::vector<int> coords) {
+        std::memcpy(g->points->value.coords, coords.data(), coords.size() * sizeof(int));
+        g->points->computed = 0;  // hand-built points have no expressions to re-evaluate
+        if (!isLinked(g->points)) appendTo(unit->changedHead, unit->changedTail, g->points);
+    }
+
+    unsigned long pixel(int x, int y) {
+        XImage* img = XGetImage(dpy, unit->screen->pixmap, x, y, 1, 1, AllPlanes, ZPixmap);
+        unsigned long p = XGetPixel(img, 0, 0);
+        XDestroyImage(img);
+        return p;
+    }
+    int rgbAt(int x, int y) {
+        XColor c;
+        c.pixel = pixel(x, y);
+        XQueryColor(dpy, paletteColormap(ctx), &c);
+        return ((c.red >> 8) << 16) | ((c.green >> 8) << 8) | (c.blue >> 8);
+    }
+    // Exact colours compare on TrueColor; on palette displays a colour is
+    // the nearest palette entry, so compare coarsely.
+    void expectColour(int x, int y, int rgb) {
+        int got = rgbAt(x, y);
+        for (int shift = 0; shift <= 16; shift += 8)
+            EXPECT_NEAR((got >> shift) & 0xFF, (rgb >> shift) & 0xFF, 40)
+                << "at " << x << "," << y << " got " << std::hex << got;
+    }
+
+    Display* dpy = nullptr;
+    UnitContext* ctx = nullptr;
+    LearnUnit* unit = nullptr;
+    std::vector<GraphObj*> graphs;
+};
+
+TEST_F(DisplayTest, ColourCodesFollowThePaletteMode) {
+    if (paletteMode(ctx) == PM_TRUECOLOR) {
+        EXPECT_EQ(colorOfRGB(ctx, 0x123456), 0x123456u);
+    }
+    if (paletteMode(ctx) == PM_565) {
+        EXPECT_EQ(colorOfRGB(ctx, 0x123456), 0x11AAu);
+    }
+    if (paletteMode(ctx) == PM_PRIVATE) {
+        std::uint32_t code = colorOfRGB(ctx, 0x808080);
+        EXPECT_EQ((code >> 16) & 0xF, 8u);
+    }
+    EXPECT_EQ(colsInCMap(ctx), ctx->depth == 8 ? 256 : -1);
+}
+
+TEST_F(DisplayTest, FilledAndOutlinedShapesGetTheirColours) {
+    GraphObj* box = object(K_BOX, {10, 10, 50, 40}, 0xff0000);
+    box->fill = attr(box, S_FILL, 1);
+    object(K_BOX, {60, 10, 100, 40}, 0x00ff00);
+    GraphObj* arc = object(K_ARC, {110, 10, 150, 50}, 0x0000ff);
+    arc->fill = attr(arc, S_FILL, 1);
+    output();
+    expectColour(30, 25, 0xff0000);
+    expectColour(60, 25, 0x00ff00);   // left edge of the outline
+    expectColour(80, 25, 0x000000);   // inside stays background
+    expectColour(130, 30, 0x0000ff);  // centre of the filled circle
+    expectColour(111, 11, 0x000000);  // corner outside the circle
+}
+
+TEST_F(DisplayTest, HigherLevelsStandInFront) {
+    GraphObj* back = object(K_BOX, {10, 10, 60, 60}, 0xff0000, 5);
+    back->fill = attr(back, S_FILL, 1);
+    GraphObj* front = object(K_BOX, {30, 30, 80, 80}, 0x0000ff, 7);
+    front->fill = attr(front, S_FILL, 1);
+    output();
+    expectColour(40, 40, 0x0000ff);
+    // Lowering the front object's level puts it behind.
+    assign(front->level, 1);
+    output();
+    expectColour(40, 40, 0xff0000);
+    expectColour(70, 70, 0x0000ff);
+}
+
+TEST_F(DisplayTest, MovingErasesTheOldAreaAndUnchangedValuesDrawNothing) {
+    GraphObj* box = object(K_BOX, {10, 10, 40, 40}, 0xffff00);
+    box->fill = attr(box, S_FILL, 1);
+    output();
+    expectColour(20, 20, 0xffff00);
+    move(box, {100, 100, 130, 130});
+    output();
+    expectColour(20, 20, 0x000000);
+    expectColour(110, 110, 0xffff00);
+
+    // Paint a marker straight into the screen image: a refresh that draws
+    // nothing leaves it in place.
+    XSetForeground(dpy, DefaultGC(dpy, DefaultScreen(dpy)), displayPixel(ctx, 0xffffff));
+    XFillRectangle(dpy, unit->screen->pixmap, DefaultGC(dpy, DefaultScreen(dpy)), 105, 105, 4, 4);
+    assign(box->color, 0xffff00);
+    output();
+    expectColour(106, 106, 0xffffff);
+    EXPECT_EQ(box->updateStatus, 0);
+}
+
+TEST_F(DisplayTest, SaveBackgroundZeroLeavesTheOldImage) {
+    GraphObj* box = object(K_BOX, {10, 10, 40, 40}, 0x00ffff);
+    box->fill = attr(box, S_FILL, 1);
+    assign(box->savebackground, 0);
+    output();
+    move(box, {60, 60, 90, 90});
+    output();
+    expectColour(20, 20, 0x00ffff);
+    expectColour(70, 70, 0x00ffff);
+}
+
+TEST_F(DisplayTest, TexturesLeaveHolesAndDashesDrawGaps) {
+    GraphObj* box = object(K_BOX, {0, 0, 32, 32}, 0xffffff);
+    box->fill = attr(box, S_FILL, 1);
+    box->texture = attr(box, S_TEXTURE, 4);  // single-pixel columns
+    output();
+    expectColour(0, 5, 0xffffff);
+    expectColour(1, 5, 0x000000);
+    GraphObj* line = object(K_LINE, {0, 100, 40, 100}, 0xffffff);
+    line->dashes = attr(line, S_DASHES, 1);
+    output();
+    expectColour(0, 100, 0xffffff);
+    expectColour(1, 100, 0x000000);
+}
+
+TEST_F(DisplayTest, AbsurdCoordinatesAndManyPointsAreClipped) {
+    GraphObj* huge = object(K_BOX, {-100000, -100000, 100000, 100000}, 0x00ff00);
+    huge->fill = attr(huge, S_FILL, 1);
+    std::vector<int> coords;
+    for (int i = 0; i < 5000; ++i) coords.insert(coords.end(), {i % 200, (i * 7) % 150});
+    object(K_POLYGON, coords, 0xff00ff);
+    output();
+    expectColour(199, 149, 0x00ff00);
+    XSync(dpy, False);
+}
+
+TEST_F(DisplayTest, FrozenObjectsStayInFrontOfLowerLevels) {
+    GraphObj* front = object(K_BOX, {20, 20, 60, 60}, 0x0000ff, 3);
+    front->fill = attr(front, S_FILL, 1);
+    front->staticFlag = 1;
+    GraphObj* back = object(K_BOX, {10, 10, 40, 40}, 0xff0000, 1);
+    back->fill = attr(back, S_FILL, 1);
+    updateGraphs(ctx);
+    auto* frame = TamNew<funcinst>();
+    auto* block = TamNew<function>();
+    block->blockKind = BLOCK_FUNCTION;
+    frame->owner = block;
+    frame->freezeCount = 1;
+    front->frame = frame;
+    statobjSetup(ctx, frame);
+    EXPECT_EQ(front->staticFlag, 2);
+    output();
+    expectColour(30, 30, 0x0000ff);  // the frozen box, in front
+    expectColour(15, 15, 0xff0000);
+    move(back, {12, 12, 42, 42});
+    output();
+    expectColour(30, 30, 0x0000ff);
+    optOCleanup(ctx);
+    EXPECT_EQ(front->staticFlag, 1);
+    TamFree(frame);
+    TamFree(block);
+}
+
+TEST_F(DisplayTest, TextIsLaidOutWrappedAndFontsFallBack) {
+    GraphObj* text = object(K_TEXTOBJ, {10, 10, 60, 200}, 0xffffff);
+    text->outtext = attr(text, S_OUTTEXT, 0);
+    text->outtext->value.t = static_cast<char*>(TamMalloc(32));
+    std::strcpy(text->outtext->value.t, "one two three four");
+    text->font = attr(text, S_FONT, 0);
+    text->font->value.t = static_cast<char*>(TamMalloc(32));
+    std::strcpy(text->font->value.t, "nosuchfont");
+    testing::internal::CaptureStderr();
+    output();
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Warning: Could not load font: nosuchfont. Using default font"),
+              std::string::npos) << err;
+    TextLayout* layout = textLayoutOf(text);
+    ASSERT_NE(layout, nullptr);
+    EXPECT_GT(layout->nlines, 1);
+    for (TextLine* line = layout->lines; line; line = nextOf(line))
+        EXPECT_LE(textWidth(ctx, layout->font, line->text, line->length), 50);
+    EXPECT_GT(text->bbox[2], 0);
+}
+
+TEST_F(DisplayTest, NumbersAreCutToTheirDecimals) {
+    Attrib a{};
+    a.value.i = 123456;
+    tScanInt(ctx, &a, 3);
+    EXPECT_STREQ(a.shown.text->lines->text, "123");
+    killTextLayout(ctx, a.shown.text);
+    Attrib f{};
+    f.value.f = 3.14159;
+    tScanFlt(ctx, &f, 4);
+    EXPECT_STREQ(f.shown.text->lines->text, "3.141");
+    killTextLayout(ctx, f.shown.text);
+}
+
+TEST_F(DisplayTest, ProtocolErrorsAreReportedNotFatal) {
+    testing::internal::CaptureStderr();
+    XFreePixmap(dpy, 0x7ffffff);
+    XSync(dpy, False);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("X Error: "), std::string::npos);
+}
+
+}  // namespace
