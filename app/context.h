@@ -88,6 +88,9 @@ struct UnitContext {
     int mouseX = 0;
     int mouseY = 0;
 
+    // Clock reading (milliseconds) of the previous sync builtin; 0 before it.
+    std::uint32_t lastSyncTime = 0;
+
     // Loader: name of the file being read, library directory.
     char* scanFileName = nullptr;
     char* libraryDir = nullptr;

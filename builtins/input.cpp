@@ -1,9 +1,14 @@
 // Input and timing builtins that run the event machinery: input,
 // flushInput, waitOnInput, mousePos, setCursorPos, getXPoint, getYPoint,
-// wait and sync. Without the event machinery linked in, they check their
-// arguments and return their neutral value.
+// wait and sync. wait and sync keep the display and the transfers alive
+// while they pass the time; the others check their arguments and return
+// their neutral value until the input machinery is linked in.
+#include "app/context.h"
+#include "app/events.h"
 #include "builtins/handlers.h"
 #include "builtins/support.h"
+#include "builtins/system.h"
+#include "interp/builtin_frame.h"
 
 std::int32_t input(UnitContext* ctx, param* args) {
     takeArguments(ctx, args, "input", "");
@@ -34,12 +39,33 @@ std::int32_t getXPoint(UnitContext*, param*) { return 0; }
 
 std::int32_t getYPoint(UnitContext*, param*) { return 0; }
 
-std::int32_t halt(UnitContext* ctx, param* args) {
-    takeArguments(ctx, args, "wait", "i");
-    return 0;
+namespace {
+
+std::int32_t takeMilliseconds(UnitContext* ctx, param* args, const char* name) {
+    param* cursor = args;
+    std::int32_t ms = getIntPar(ctx, cursor, 1, name);
+    checkPars(ctx, cursor, 1, name);
+    return ms;
 }
 
+}  // namespace
+
+std::int32_t halt(UnitContext* ctx, param* args) {
+    std::int32_t ms = takeMilliseconds(ctx, args, "wait");
+    if (ms > 0) TamTimeOut(ctx, ms);
+    return elapsedMillis(ctx);
+}
+
+// Frame pacing: waits until period milliseconds after the previous call and
+// returns the clock reading, so a loop runs at a steady rate. Differences
+// are taken in the clock's wrapping 32-bit arithmetic.
 std::int32_t sync_input(UnitContext* ctx, param* args) {
-    takeArguments(ctx, args, "sync", "i");
-    return 0;
+    std::int32_t period = takeMilliseconds(ctx, args, "sync");
+    if (ctx->lastSyncTime != 0) {
+        auto remaining = static_cast<std::int32_t>(ctx->lastSyncTime + static_cast<std::uint32_t>(period) -
+                                                   millitime(ctx));
+        if (remaining > 0) TamTimeOut(ctx, remaining);
+    }
+    ctx->lastSyncTime = millitime(ctx);
+    return static_cast<std::int32_t>(ctx->lastSyncTime);
 }

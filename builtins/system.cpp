@@ -24,6 +24,11 @@ std::uint32_t millitime(UnitContext* ctx) {
     return static_cast<std::uint32_t>(now.tv_sec) * 1000u + static_cast<std::uint32_t>(now.tv_usec / 1000);
 }
 
+std::int32_t elapsedMillis(UnitContext* ctx) {
+    std::uint32_t start = ctx->learnUnit ? static_cast<std::uint32_t>(ctx->learnUnit->startTime) : 0;
+    return static_cast<std::int32_t>(millitime(ctx) - start);
+}
+
 namespace {
 
 void takeNoArguments(UnitContext* ctx, param* args, const char* name) { checkPars(ctx, args, 0, name); }
@@ -32,8 +37,7 @@ void takeNoArguments(UnitContext* ctx, param* args, const char* name) { checkPar
 
 std::int32_t sim_time(UnitContext* ctx, param* args) {
     takeNoArguments(ctx, args, "elapsedTime");
-    std::uint32_t start = ctx->learnUnit ? static_cast<std::uint32_t>(ctx->learnUnit->startTime) : 0;
-    return static_cast<std::int32_t>(millitime(ctx) - start);
+    return elapsedMillis(ctx);
 }
 
 std::int32_t set_start_time(UnitContext* ctx, param* args) {

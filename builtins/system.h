@@ -8,3 +8,6 @@ struct UnitContext;
 // differences are taken in the same arithmetic. A failing clock is
 // reported and reads as all ones.
 std::uint32_t millitime(UnitContext* ctx);
+
+// Milliseconds since the current learn unit's start time.
+std::int32_t elapsedMillis(UnitContext* ctx);
