@@ -23,5 +23,6 @@ double f_par_value(UnitContext* ctx, param* node);
 char* t_par_value(UnitContext* ctx, param* node);
 void set_par_value(UnitContext* ctx, param* node, std::int32_t value);
 void f_set_par_value(UnitContext* ctx, param* node, double value);
+// Takes ownership of the text whether or not it is stored.
 void t_set_par_value(UnitContext* ctx, param* node, char* value);
 void changed_par(UnitContext* ctx, param* node);

@@ -137,9 +137,12 @@ struct op {
     std::uint8_t flag = 0;     // access method + base value type
     std::uint8_t type = 0;     // DO_VDECL or DO_VINST
     std::uint8_t valtype = 0;  // set by compute_valtype
+    std::uint8_t evalClass = 0;  // evaluator's cached kind of routine; 0 unknown
     OperRoutine routine{};     // operator nodes only
     OpPayload left{};
-    op* right = nullptr;  // right operand; index access of T_ATTRIDX
+    // Right operand. T_ATTRIDX: a T_ARRAY node whose access record carries
+    // only the index list (its array is unused).
+    op* right = nullptr;
     int line = 0;
 };
 
@@ -220,7 +223,16 @@ struct PointPair {
     op* y;
 };
 
-// Named argument of an object-generator call.
+// Named argument of an object-generator call. By kind:
+//   AK_EXPR: expr is the argument expression (declaration-bound).
+//   AK_TRANSLATION: value.p is a written-out translation list, or, with
+//     isExpr, expr is a T_ATTR node naming a translation attribute of the
+//     enclosing generator.
+//   AK_POINTS: value.p is a written-out pointdecl list and count its
+//     length, or, with isExpr, expr is a T_ATTR node naming a point-list
+//     attribute of the enclosing generator.
+// Instantiated copies (isCopy) borrow expressions and lists from the
+// declaration and own only their name.
 struct attrparam : ListNode {
     std::uint8_t kind = 0;      // AttrKind
     std::uint8_t isExpr = 0;    // written as an expression
@@ -228,6 +240,7 @@ struct attrparam : ListNode {
     op* expr = nullptr;         // or the record holding a point list
     Value value{};
     int count = 0;              // point lists: number of points
+    std::uint8_t isCopy = 0;
 };
 
 // Attribute parameter of an object generator, with its bound argument.
@@ -236,7 +249,7 @@ struct attrdecl : ListNode {
     char* name = nullptr;
     op* expr = nullptr;     // bound expression (kinds 1 and 2)
     Value value{};          // bound value
-    void* points = nullptr; // bound point list (kind 4)
+    void* points = nullptr; // bound point list (kind 4): a pointdecl list
     int count = 0;
 };
 
@@ -312,6 +325,7 @@ struct Frame : ListNode, ListNode2 {
     Frame* caller = nullptr;
     vinst* instances = nullptr;  // sentinel-headed instance list
     simaction* body = nullptr;   // instantiated body
+    std::uint64_t serial = 0;    // unique per activation, never reused
 };
 
 struct funcinst : Frame {

@@ -199,6 +199,7 @@ struct LearnUnit : Block {
     Frame* currentFrame = nullptr;
     Frame* objectContext = nullptr;
     Frame* returningFrame = nullptr;
+    std::uint64_t returningSerial = 0; // serial of returningFrame when set
     Attrib* changedHead = nullptr;
     Attrib* changedTail = nullptr;
     Attrib* callAttrs = nullptr;       // attributes containing calls

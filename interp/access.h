@@ -1,0 +1,24 @@
+// Locating array elements and owning texts: the helpers that the
+// evaluator, the assignment routines and the builtin frame share.
+#pragma once
+#include <cstdint>
+
+#include "interp/records.h"
+
+// How a missing index is reported: the integer read reports through
+// paramError on the first index node, everything else through errorMsg.
+enum class TooFewReport { ParamError, ErrorMsg };
+
+// Offset of the element that the access record names, in elements of the
+// array's storage; -1 after a reported error (too few indexes, an index
+// out of bounds). Indexes beyond the array's dimensions are not evaluated.
+long elementOffset(UnitContext* ctx, intarray* access, TooFewReport report);
+
+// Number of elements of an array instance.
+long elementCount(const vinst* array);
+
+// A new copy of the text; null stands for the empty text.
+char* dupText(UnitContext* ctx, const char* text);
+
+// Queues the dependents of the instance an lvalue node stores into.
+vinst* lvalueInstance(op* target);

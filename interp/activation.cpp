@@ -1,0 +1,285 @@
+// Start and end of a function or generator activation: the frame's
+// instances, the binding of parameters by value and by reference, the
+// saved and restored current instances, and the release of what the
+// activation created.
+#include <cstring>
+
+#include "app/context.h"
+#include "core/alloc.h"
+#include "core/messages.h"
+#include "interp/access.h"
+#include "interp/builtin_frame.h"
+#include "interp/eval.h"
+#include "interp/inst_support.h"
+#include "interp/instantiate.h"
+#include "interp/release.h"
+#include "present/objects.h"
+#include "present/objmodel.h"
+#include "present/update.h"
+
+namespace {
+
+void report(UnitContext* ctx, const std::string& text) { errorMsg(ctx, MSG_ERROR, text.c_str()); }
+
+funcinst* functionFrame(Frame* frame) {
+    return frame && frame->owner && frame->owner->blockKind == BLOCK_FUNCTION ? static_cast<funcinst*>(frame)
+                                                                              : nullptr;
+}
+
+void setAliases(funcinst* frame, bool bound) {
+    if (!frame) return;
+    for (elemref* ref = frame->elemRefs; ref; ref = nextOf(ref))
+        ref->formal->alias = bound ? ref->access : nullptr;
+}
+
+// The frame's instance list is headed by a sentinel, so instances can be
+// added after it without moving the head.
+void addInstance(Frame* frame, vinst* inst) { place_next(frame->instances, inst); }
+
+void newSentinel(UnitContext* ctx, Frame* frame) {
+    frame->instances = mustNew<vinst>(ctx);
+    init_list(frame->instances);
+}
+
+void saveCurrents(UnitContext* ctx, function* fn, funcinst* frame) {
+    vinstlist* tail = nullptr;
+    for (vdecl* decl = fn->decls; decl; decl = nextOf(decl)) {
+        vinstlist* node = mustNew<vinstlist>(ctx);
+        node->inst = decl->current;
+        appendTo(frame->saved, tail, node);
+    }
+}
+
+void restoreCurrents(UnitContext* ctx, function* fn, funcinst* frame) {
+    vinstlist* node = frame->saved;
+    for (vdecl* decl = fn->decls; decl && node; decl = nextOf(decl), node = nextOf(node))
+        decl->current = node->inst;
+    f_fastlist(ctx, frame->saved);
+    frame->saved = nullptr;
+}
+
+const char* kindWord(int base) {
+    switch (base) {
+    case VT_INT:
+        return "integer";
+    case VT_FLOAT:
+        return "float";
+    default:
+        return "text";
+    }
+}
+
+// The element a reference formal stands for is fixed now: its indexes are
+// evaluated once, in the actual's turn among the arguments.
+void bindElement(UnitContext* ctx, funcinst* frame, vdecl* formal, op* actual) {
+    elemref* ref = mustNew<elemref>(ctx);
+    ref->formal = formal;
+    ref->access = aliasAccess(ctx, actual->left.arr, actual->line);
+    appendTo(frame->elemRefs, ref);
+}
+
+bool bindReference(UnitContext* ctx, function* fn, funcinst* frame, vdecl* formal, param* actual) {
+    op* expr = actual->expr;
+    int flag = expr ? expr->flag : 0;
+    if (flag >= 9 && flag <= 11) {
+        if (formal->type == (flag & 3)) {
+            formal->current = expr->left.inst;
+            return true;
+        }
+        report(ctx, formatMsg("Error: Formal parameter '%s' in function %s cannot refer to a %s variable",
+                              formal->name, fn->name, kindWord(flag & 3)));
+        return false;
+    }
+    if (flag >= 17 && flag <= 19) {
+        vinst* array = expr->left.arr->array.inst;
+        if (formal->type == flag) {
+            int actualDims = array && array->decl ? array->decl->ndims : 0;
+            if (actualDims != formal->ndims) {
+                paramErrorDS(ctx, actual->line,
+                             "Actual array parameter '%s' does not match dimension of formal parameter '%s' in function '%s'.",
+                             array && array->decl ? array->decl->name : "", formal->name, fn->name);
+                return false;
+            }
+            formal->current = array;
+            return true;
+        }
+        if (formal->type == (flag & 3)) {
+            bindElement(ctx, frame, formal, expr);
+            return true;
+        }
+        report(ctx, formatMsg("Error: Formal parameter '%s' in function %s cannot refer to a %s array",
+                              formal->name, fn->name, kindWord(flag & 3)));
+        return false;
+    }
+    report(ctx, formatMsg("Error: Illegal parameter to function %s", fn->name));
+    return false;
+}
+
+bool bindValue(UnitContext* ctx, funcinst* frame, vdecl* formal, param* actual) {
+    if (formal->type < VT_INT || formal->type > VT_TEXT) {
+        report(ctx, formatMsg("Internal error: Illegal vdecl->type '%c' in i_function", formal->type));
+        return false;
+    }
+    vinst* inst = c_vinst(ctx, formal);
+    if (!inst) return false;
+    addInstance(frame, inst);
+    formal->current = inst;
+    switch (formal->type) {
+    case VT_INT:
+        inst->value.i = calculate(ctx, actual->expr);
+        break;
+    case VT_FLOAT:
+        inst->value.f = f_calculate(ctx, actual->expr);
+        break;
+    default: {
+        char* text = t_calc_dup(ctx, actual->expr);
+        TamFree(inst->value.t);
+        inst->value.t = text ? text : dupText(ctx, "");
+        break;
+    }
+    }
+    return true;
+}
+
+bool bindParameters(UnitContext* ctx, function* fn, param* actuals, funcinst* frame) {
+    param* actual = actuals;
+    for (fparam* formal = fn->fparams; formal; formal = nextOf(formal), actual = nextOf(actual)) {
+        if (!actual) {
+            report(ctx, formatMsg("Error: Too few actual parameters in call on function '%s'", fn->name));
+            return false;
+        }
+        bool bound = formal->isRef ? bindReference(ctx, fn, frame, formal->decl, actual)
+                                   : bindValue(ctx, frame, formal->decl, actual);
+        if (!bound) return false;
+    }
+    return true;
+}
+
+void instantiateLocals(UnitContext* ctx, Block* block, Frame* frame, vdecl* stop) {
+    for (vdecl* decl = block->decls; decl && decl != stop; decl = nextOf(decl)) {
+        vinst* inst = c_vinst(ctx, decl);
+        if (!inst) continue;
+        addInstance(frame, inst);
+        decl->current = inst;
+    }
+}
+
+// Objects created in the call that were frozen into the background leave
+// it before they are killed, so the background can be rebuilt without them.
+void unfreezeObjects(funcinst* frame) {
+    for (WinObj* win = frame->windows; win; win = next2Of(win)) {
+        if (win->staticFlag != 2) continue;
+        win->staticFlag = 1;
+        if (win->updateStatus < 4) win->updateStatus = 4;
+    }
+    for (GraphObj* graph = frame->graphs; graph; graph = next2Of(graph)) {
+        if (graph->staticFlag != 2) continue;
+        graph->staticFlag = 1;
+        if (graph->updateStatus < 4) graph->updateStatus = 4;
+    }
+}
+
+funcinst* enclosingFunctionFrame(Frame* frame) {
+    for (Frame* f = frame ? frame->caller : nullptr; f; f = f->caller)
+        if (funcinst* fn = functionFrame(f)) return fn;
+    return nullptr;
+}
+
+}  // namespace
+
+void i_function(UnitContext* ctx, function* fn, param* actuals, funcinst* frame) {
+    setAliases(functionFrame(frame->caller), false);
+    newSentinel(ctx, frame);
+    saveCurrents(ctx, fn, frame);
+    if (!bindParameters(ctx, fn, actuals, frame)) return;
+    setAliases(frame, true);
+    instantiateLocals(ctx, fn, frame, fn->firstParam);
+    frame->body = i_simactions(ctx, fn->body, frame);
+}
+
+void r_function(UnitContext* ctx, function* fn, funcinst* frame) {
+    setAliases(functionFrame(frame->caller), true);
+    unfreezeObjects(frame);
+    if (frame->freezeCount == 0) refresh(ctx, 0);
+    f_winobj(ctx, frame->windows);
+    f_graphobj(ctx, frame->graphs);
+    f_inpobj(ctx, frame->inputs);
+    frame->windows = nullptr;
+    frame->graphs = nullptr;
+    frame->inputs = nullptr;
+    f_vinsts(ctx, frame->instances);
+    frame->instances = nullptr;
+    if (frame->freezeCount > 0) {
+        if (funcinst* outer = enclosingFunctionFrame(frame)) {
+            optOCleanup(ctx);
+            if (ctx->learnUnit) ctx->learnUnit->freezeCount -= frame->freezeCount;
+            statobjSetup(ctx, outer);
+        }
+    }
+    f_simulate(ctx, frame->body, 0);
+    frame->body = nullptr;
+    restoreCurrents(ctx, fn, frame);
+    for (elemref* ref = frame->elemRefs; ref; ref = nextOf(ref)) {
+        ref->formal->alias = nullptr;
+        f_intarray(ctx, ref->access);
+    }
+    f_fastlist(ctx, frame->elemRefs);
+    frame->elemRefs = nullptr;
+}
+
+namespace {
+
+void bindAttribute(UnitContext* ctx, objectproto* proto, attrparam* arg) {
+    attrdecl* attr = nullptr;
+    for (attrdecl* a = proto->attrs; a; a = nextOf(a))
+        if (a->name && arg->name && std::strcmp(a->name, arg->name) == 0) {
+            attr = a;
+            break;
+        }
+    if (!attr) {
+        report(ctx, formatMsg("Error: Illegal attribute %s", arg->name ? arg->name : ""));
+        return;
+    }
+    switch (attr->kind) {
+    case AK_EXPR:
+        attr->expr = arg->expr;
+        break;
+    case AK_TRANSLATION:
+        attr->expr = arg->isExpr ? arg->expr : nullptr;
+        if (!arg->isExpr) attr->value = arg->value;
+        break;
+    case AK_POINTS:
+        attr->points = arg->value.p;
+        attr->count = arg->count;
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace
+
+void i_object(UnitContext* ctx, objectproto* proto, attrparam* args, objectinst* frame) {
+    newSentinel(ctx, frame);
+    for (attrparam* arg = args; arg; arg = nextOf(arg)) bindAttribute(ctx, proto, arg);
+    instantiateLocals(ctx, proto, frame, nullptr);
+    frame->body = i_simactions(ctx, proto->body, ctx->learnUnit ? ctx->learnUnit->objectContext : nullptr);
+}
+
+// The generator's instances outlive it: the objects it built read them,
+// and those objects belong to the caller.
+void r_object(UnitContext* ctx, objectproto*, objectinst* frame) {
+    vinst* sentinel = frame->instances;
+    Frame* caller = frame->caller;
+    while (vinst* inst = sentinel ? nextOf(sentinel) : nullptr) {
+        remove_at(inst);
+        if (caller && caller->instances)
+            place_next(caller->instances, inst);
+        else
+            f_vinst(ctx, inst);
+    }
+    TamFree(sentinel);
+    frame->instances = nullptr;
+    f_simulate(ctx, frame->body, 0);
+    frame->body = nullptr;
+}

@@ -1,0 +1,71 @@
+// A program runs on a thread whose only purpose is a large stack: the
+// calling thread waits for it, so there is still one thread of control and
+// the toolkit and the display are never used from two threads at once.
+#include "interp/callstack.h"
+
+#include <pthread.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+// Address space only; pages are committed as the recursion touches them.
+constexpr std::size_t kInterpreterStack = std::size_t{512} << 20;
+// Room kept below the last program call for builtins, the toolkit and
+// the sanitizers' own use of the stack.
+constexpr std::uintptr_t kReserve = std::uintptr_t{2} << 20;
+
+thread_local bool onInterpreterStack = false;
+thread_local std::uintptr_t stackLow = 0;
+
+std::uintptr_t lowestAddress() {
+    if (stackLow) return stackLow;
+    stackLow = 1;
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+        void* address = nullptr;
+        std::size_t size = 0;
+        if (pthread_attr_getstack(&attr, &address, &size) == 0 && address)
+            stackLow = reinterpret_cast<std::uintptr_t>(address);
+        pthread_attr_destroy(&attr);
+    }
+    return stackLow;
+}
+
+struct Job {
+    void (*body)(void*);
+    void* arg;
+};
+
+void* runJob(void* data) {
+    onInterpreterStack = true;
+    auto* job = static_cast<Job*>(data);
+    job->body(job->arg);
+    return nullptr;
+}
+
+}  // namespace
+
+void runOnInterpreterStack(void (*body)(void*), void* arg) {
+    if (onInterpreterStack) {
+        body(arg);
+        return;
+    }
+    Job job{body, arg};
+    pthread_attr_t attr;
+    pthread_t thread;
+    bool started = pthread_attr_init(&attr) == 0 && pthread_attr_setstacksize(&attr, kInterpreterStack) == 0 &&
+                   pthread_create(&thread, &attr, runJob, &job) == 0;
+    pthread_attr_destroy(&attr);
+    if (started)
+        pthread_join(thread, nullptr);
+    else
+        body(arg);
+}
+
+bool stackNearlyFull() {
+    auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    std::uintptr_t low = lowestAddress();
+    return low > 1 && here < low + kReserve;
+}

@@ -1,0 +1,33 @@
+// Instantiation: turning the declaration-bound records of a parsed program
+// into the instance-bound records that run, at the start of the
+// simulation, at every call of a function or object generator, and when a
+// statement creates an object. Everything a call needs passes through this
+// narrow interface, so the copying scheme can change behind it.
+#pragma once
+#include "interp/records.h"
+
+// A new instance of the declaration with its storage built and initialised;
+// null after a reported error.
+vinst* c_vinst(UnitContext* ctx, vdecl* decl);
+
+op* i_oper(UnitContext* ctx, op* node);
+action* i_action(UnitContext* ctx, action* act);
+param* i_param(UnitContext* ctx, param* list);
+attrparam* i_attrparam(UnitContext* ctx, attrparam* list);
+intarray* i_intarray(UnitContext* ctx, intarray* access);
+simaction* i_simactions(UnitContext* ctx, simaction* list, Frame* frame);
+
+// Start of a call: instances, parameter binding (actuals evaluated here, in
+// formal order), locals, the body. A failed binding leaves the body empty.
+void i_function(UnitContext* ctx, function* fn, param* actuals, funcinst* frame);
+// End of a call: the call's objects are killed, its instances freed and the
+// declarations' previous current instances restored.
+void r_function(UnitContext* ctx, function* fn, funcinst* frame);
+
+void i_object(UnitContext* ctx, objectproto* proto, attrparam* args, objectinst* frame);
+void r_object(UnitContext* ctx, objectproto* proto, objectinst* frame);
+
+// Object instances created by a statement, linked into the frame's lists.
+void create_winobj(UnitContext* ctx, Frame* frame, WinObj* decl);
+void create_graphobj(UnitContext* ctx, Frame* frame, GraphObj* decl);
+void create_inpobj(UnitContext* ctx, Frame* frame, InpObj* decl);
