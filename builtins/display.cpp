@@ -1,14 +1,19 @@
 // Window, display and colour builtins: getWindowSize, resizeWindow,
 // output, optimizeObjects, bell, imageExtents, textExtents and the palette
-// and colour builtins. The colour arithmetic needs no display; the others
-// check their arguments and return their neutral value until the display
-// code is linked in.
+// and colour builtins. The colour arithmetic needs no display; the screen
+// operations are the presentation layer's (present/screen.h).
 #include <algorithm>
 
+#include "app/context.h"
 #include "builtins/handlers.h"
 #include "builtins/support.h"
 #include "core/messages.h"
 #include "interp/builtin_frame.h"
+#include "present/objects.h"
+#include "present/palette.h"
+#include "present/picture.h"
+#include "present/screen.h"
+#include "present/textlayout.h"
 
 namespace {
 
@@ -29,6 +34,17 @@ std::int32_t shiftedColour(UnitContext* ctx, param* args, const char* name, int 
     return shiftChannels(rgb, step);
 }
 
+// The node of a var argument, or null after reporting it missing.
+param* takeVariable(UnitContext* ctx, param*& cursor, int argno, const char* name) {
+    if (!cursor) {
+        paramErrorDS(ctx, kNoLine, "arg %d (integer) missing in function %s", argno, name);
+        return nullptr;
+    }
+    param* node = cursor;
+    cursor = nextOf(cursor);
+    return node;
+}
+
 }  // namespace
 
 std::int32_t brighterRGB(UnitContext* ctx, param* args) { return shiftedColour(ctx, args, "brighterRGB", 34); }
@@ -42,27 +58,39 @@ std::int32_t get_color(UnitContext* ctx, param*) {
 
 std::int32_t resetpalette(UnitContext* ctx, param* args) {
     takeArguments(ctx, args, "resetPalette", "");
-    return 0;
+    installPalette(ctx, ctx->toplevel, paletteColormap(ctx));
+    return 1;
 }
 
 std::int32_t getWindowSize(UnitContext* ctx, param* args) {
-    takeArguments(ctx, args, "getWindowSize", "II");
-    return 0;
+    param* cursor = args;
+    param* width = takeVariable(ctx, cursor, 1, "getWindowSize");
+    param* height = takeVariable(ctx, cursor, 2, "getWindowSize");
+    checkPars(ctx, cursor, 2, "getWindowSize");
+    Picture* screen = ctx->learnUnit ? ctx->learnUnit->screen : nullptr;
+    if (width) set_par_value(ctx, width, screen ? screen->width : 0);
+    if (height) set_par_value(ctx, height, screen ? screen->height : 0);
+    return 1;
 }
 
 std::int32_t resize_window(UnitContext* ctx, param* args) {
-    takeArguments(ctx, args, "resizeWindow", "ii");
-    return 0;
+    param* cursor = args;
+    std::int32_t width = getIntPar(ctx, cursor, 1, "resizeWindow");
+    std::int32_t height = getIntPar(ctx, cursor, 2, "resizeWindow");
+    checkPars(ctx, cursor, 2, "resizeWindow");
+    return resizeScreen(ctx, width, height) ? 1 : 0;
 }
 
 std::int32_t Output(UnitContext* ctx, param* args) {
     takeArguments(ctx, args, "output", "");
-    return 0;
+    outputScreen(ctx);
+    return 1;
 }
 
 std::int32_t OptimizeObjects(UnitContext* ctx, param* args) {
     takeArguments(ctx, args, "optimizeObjects", "");
-    return 0;
+    optimizeScreen(ctx);
+    return 1;
 }
 
 std::int32_t Bell(UnitContext* ctx, param* args) {
@@ -76,6 +104,15 @@ std::int32_t imageextents(UnitContext* ctx, param* args) {
 }
 
 std::int32_t textextents(UnitContext* ctx, param* args) {
-    takeArguments(ctx, args, "textExtents", "ttIII");
-    return 0;
+    param* cursor = args;
+    OwnedText text(getTextPar(ctx, cursor, 1, "textExtents"));
+    OwnedText font(getTextPar(ctx, cursor, 2, "textExtents"));
+    param* outputs[3];
+    for (int i = 0; i < 3; ++i) outputs[i] = takeVariable(ctx, cursor, 3 + i, "textExtents");
+    checkPars(ctx, cursor, 5, "textExtents");
+    int values[3];
+    fextents(ctx, text.get(), font.get(), &values[0], &values[1], &values[2]);
+    for (int i = 0; i < 3; ++i)
+        if (outputs[i]) set_par_value(ctx, outputs[i], values[i]);
+    return font && font.get()[0] ? 1 : 0;
 }

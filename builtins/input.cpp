@@ -8,7 +8,10 @@
 #include "builtins/handlers.h"
 #include "builtins/support.h"
 #include "builtins/system.h"
+#include "core/messages.h"
 #include "interp/builtin_frame.h"
+#include "interp/eval.h"
+#include "present/objects.h"
 
 std::int32_t input(UnitContext* ctx, param* args) {
     takeArguments(ctx, args, "input", "");
@@ -35,9 +38,41 @@ std::int32_t set_mouse(UnitContext* ctx, param* args) {
     return 0;
 }
 
-std::int32_t getXPoint(UnitContext*, param*) { return 0; }
+namespace {
 
-std::int32_t getYPoint(UnitContext*, param*) { return 0; }
+// The x (y) expression of point i (from 1) of the point-list attribute the
+// first argument refers to; reports a bad index and gives null.
+op* pointExpr(UnitContext* ctx, param* args, const char* name, bool wantY) {
+    param* cursor = args ? nextOf(args) : nullptr;
+    std::int32_t index = getIntPar(ctx, cursor, 2, name);
+    attrdecl* attr = args && args->expr && (args->expr->flag == T_ATTR) ? args->expr->left.attr : nullptr;
+    int count = attr && attr->kind == AK_POINTS ? attr->count : 0;
+    if (index > count) {
+        errorMsg(ctx, MSG_ERROR,
+                 formatMsg("Error in %s() parameter: index larger than number of points in pointlist.", name).c_str());
+        return nullptr;
+    }
+    if (index <= 0) {
+        errorMsg(ctx, MSG_ERROR,
+                 formatMsg("Error in %s() parameter: index into pointlist is less or equal 0.", name).c_str());
+        return nullptr;
+    }
+    auto* point = static_cast<pointdecl*>(attr->points);
+    for (int i = 1; point && i < index; ++i) point = nextOf(point);
+    return point ? (wantY ? point->y : point->x) : nullptr;
+}
+
+}  // namespace
+
+std::int32_t getXPoint(UnitContext* ctx, param* args) {
+    op* e = pointExpr(ctx, args, "getXPoint", false);
+    return e ? calculate(ctx, e) : 0;
+}
+
+std::int32_t getYPoint(UnitContext* ctx, param* args) {
+    op* e = pointExpr(ctx, args, "getYPoint", true);
+    return e ? calculate(ctx, e) : 0;
+}
 
 namespace {
 

@@ -327,12 +327,13 @@ void newLevMask(UnitContext* ctx, LevNode* node) {
     mask->height = h;
     mask->pixmap = XCreatePixmap(dpy, RootWindow(dpy, DefaultScreen(dpy)), w, h, 1);
     XCopyGC(dpy, ds->maskBaseGC, ~0UL, ds->maskGC);
+    XSetForeground(dpy, ds->maskGC, 0);
+    XFillRectangle(dpy, mask->pixmap, ds->maskGC, 0, 0, w, h);
+    XSetForeground(dpy, ds->maskGC, 1);
     LevNode* next = nextNodeWithMask(node);
     if (next && next->background->pixmap) {
-        XCopyArea(dpy, next->background->pixmap, mask->pixmap, ds->maskGC, 0, 0, w, h, 0, 0);
-    } else {
-        XSetForeground(dpy, ds->maskGC, 0);
-        XFillRectangle(dpy, mask->pixmap, ds->maskGC, 0, 0, w, h);
+        XCopyArea(dpy, next->background->pixmap, mask->pixmap, ds->maskGC, 0, 0,
+                  std::min(w, next->background->width), std::min(h, next->background->height), 0, 0);
     }
     node->background = mask;
     node->ownsBackground = 1;

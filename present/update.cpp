@@ -374,6 +374,10 @@ void exposeArea(UnitContext* ctx, Rect area) {
 
 void refresh(UnitContext* ctx, int wholeScreen) {
     if (!ready(ctx)) return;
+    // Waiting attributes are recomputed first, so that a refresh after a
+    // function returns shows what the function changed.
+    updateWins(ctx);
+    updateGraphs(ctx);
     ctx->updateUsed = 0;
     RefreshState st;
     Rect screen = screenRect(ctx);
