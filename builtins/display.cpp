@@ -3,12 +3,14 @@
 // and colour builtins. The colour arithmetic needs no display; the screen
 // operations are the presentation layer's (present/screen.h).
 #include <algorithm>
+#include <cstdint>
 
 #include "app/context.h"
 #include "builtins/handlers.h"
 #include "builtins/support.h"
 #include "core/messages.h"
 #include "interp/builtin_frame.h"
+#include "present/draw.h"
 #include "present/objects.h"
 #include "present/palette.h"
 #include "present/picture.h"
@@ -93,9 +95,29 @@ std::int32_t OptimizeObjects(UnitContext* ctx, param* args) {
     return 1;
 }
 
+namespace {
+
+// A value out of its range falls back to the server's default (-1).
+std::int32_t bellArgument(UnitContext* ctx, std::int32_t value, std::int32_t highest, const char* what) {
+    if (value == -1 || (value >= 0 && value <= highest)) return value;
+    errorMsg(ctx, MSG_WARNING,
+             formatMsg("Warning: %s of function bell out of range, using default value.", what).c_str());
+    return -1;
+}
+
+}  // namespace
+
 std::int32_t Bell(UnitContext* ctx, param* args) {
-    takeArguments(ctx, args, "bell", "iii");
-    return 0;
+    param* cursor = args;
+    std::int32_t volume = getIntPar(ctx, cursor, 1, "bell");
+    std::int32_t pitch = getIntPar(ctx, cursor, 2, "bell");
+    std::int32_t duration = getIntPar(ctx, cursor, 3, "bell");
+    checkPars(ctx, cursor, 3, "bell");
+    volume = bellArgument(ctx, volume, 100, "arg 1 (volume)");
+    pitch = bellArgument(ctx, pitch, INT32_MAX, "arg 2 (pitch)");
+    duration = bellArgument(ctx, duration, INT32_MAX, "arg 3 (duration)");
+    tamBell(ctx, volume, pitch, duration);
+    return 1;
 }
 
 std::int32_t imageextents(UnitContext* ctx, param* args) {

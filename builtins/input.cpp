@@ -1,8 +1,9 @@
 // Input and timing builtins that run the event machinery: input,
 // flushInput, waitOnInput, mousePos, setCursorPos, getXPoint, getYPoint,
 // wait and sync. wait and sync keep the display and the transfers alive
-// while they pass the time; the others check their arguments and return
-// their neutral value until the input machinery is linked in.
+// while they pass the time.
+#include <cstdint>
+
 #include "app/context.h"
 #include "app/events.h"
 #include "builtins/handlers.h"
@@ -11,31 +12,62 @@
 #include "core/messages.h"
 #include "interp/builtin_frame.h"
 #include "interp/eval.h"
+#include "present/draw.h"
+#include "present/events.h"
 #include "present/objects.h"
+#include "present/update.h"
+
+namespace {
+
+std::int32_t takeMilliseconds(UnitContext* ctx, param* args, const char* name) {
+    param* cursor = args;
+    std::int32_t ms = getIntPar(ctx, cursor, 1, name);
+    checkPars(ctx, cursor, 1, name);
+    return ms;
+}
+
+// A stopped program does not wait: its next check ends it.
+void passTime(UnitContext* ctx, std::int32_t ms) {
+    if (ms > 0 && !halted(ctx)) TamTimeOut(ctx, ms);
+}
+
+}  // namespace
 
 std::int32_t input(UnitContext* ctx, param* args) {
     takeArguments(ctx, args, "input", "");
-    return 0;
+    UpdateInps(ctx);
+    dispatchEvents(ctx);
+    return 1;
 }
 
 std::int32_t flush_input(UnitContext* ctx, param* args) {
     takeArguments(ctx, args, "flushInput", "");
-    return 0;
+    if (ctx->learnUnit) flushEvents(ctx->learnUnit);
+    return 1;
 }
 
 std::int32_t wait_for_input(UnitContext* ctx, param* args) {
     takeArguments(ctx, args, "waitOnInput", "");
+    if (!halted(ctx)) TamWaitForEvent(ctx);
     return 0;
 }
 
 std::int32_t mouse_pos(UnitContext* ctx, param* args) {
+    param* xVariable = args;
+    param* yVariable = xVariable ? nextOf(xVariable) : nullptr;
     takeArguments(ctx, args, "mousePos", "II");
-    return 0;
+    if (xVariable) set_par_value(ctx, xVariable, ctx->mouseX);
+    if (yVariable) set_par_value(ctx, yVariable, ctx->mouseY);
+    return 1;
 }
 
 std::int32_t set_mouse(UnitContext* ctx, param* args) {
-    takeArguments(ctx, args, "setCursorPos", "ii");
-    return 0;
+    param* cursor = args;
+    std::int32_t x = getIntPar(ctx, cursor, 1, "setCursorPos");
+    std::int32_t y = getIntPar(ctx, cursor, 2, "setCursorPos");
+    checkPars(ctx, cursor, 2, "setCursorPos");
+    SetMousePos(ctx, x, y);
+    return 1;
 }
 
 namespace {
@@ -74,33 +106,20 @@ std::int32_t getYPoint(UnitContext* ctx, param* args) {
     return e ? calculate(ctx, e) : 0;
 }
 
-namespace {
-
-std::int32_t takeMilliseconds(UnitContext* ctx, param* args, const char* name) {
-    param* cursor = args;
-    std::int32_t ms = getIntPar(ctx, cursor, 1, name);
-    checkPars(ctx, cursor, 1, name);
-    return ms;
-}
-
-}  // namespace
-
 std::int32_t halt(UnitContext* ctx, param* args) {
-    std::int32_t ms = takeMilliseconds(ctx, args, "wait");
-    if (ms > 0) TamTimeOut(ctx, ms);
+    passTime(ctx, takeMilliseconds(ctx, args, "wait"));
     return elapsedMillis(ctx);
 }
 
 // Frame pacing: waits until period milliseconds after the previous call and
-// returns the clock reading, so a loop runs at a steady rate. Differences
-// are taken in the clock's wrapping 32-bit arithmetic.
+// returns the clock reading, so a loop runs at a steady rate. The wait is
+// the signed distance in the clock's wrapping 32-bit arithmetic, so a
+// negative period or a clock that wrapped does not wait.
 std::int32_t sync_input(UnitContext* ctx, param* args) {
     std::int32_t period = takeMilliseconds(ctx, args, "sync");
-    if (ctx->lastSyncTime != 0) {
-        auto remaining = static_cast<std::int32_t>(ctx->lastSyncTime + static_cast<std::uint32_t>(period) -
-                                                   millitime(ctx));
-        if (remaining > 0) TamTimeOut(ctx, remaining);
-    }
+    if (ctx->lastSyncTime != 0)
+        passTime(ctx, static_cast<std::int32_t>(ctx->lastSyncTime + static_cast<std::uint32_t>(period) -
+                                                millitime(ctx)));
     ctx->lastSyncTime = millitime(ctx);
     return static_cast<std::int32_t>(ctx->lastSyncTime);
 }

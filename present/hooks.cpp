@@ -11,6 +11,7 @@
 #include "app/context.h"
 #include "core/alloc.h"
 #include "core/messages.h"
+#include "interp/simulate.h"
 
 #define WEAK __attribute__((weak))
 
@@ -23,3 +24,4 @@ WEAK void freesim(UnitContext*, LearnUnit*) {}
 WEAK std::int32_t calculate(UnitContext*, op*) { return 0; }
 WEAK double f_calculate(UnitContext*, op*) { return 0.0; }
 WEAK char* t_calc_dup(UnitContext*, op*) { return nullptr; }
+WEAK void simulate(UnitContext*, simaction*) {}

@@ -216,5 +216,6 @@ struct LearnUnit : Block {
     Attrib* instAttrsTail = nullptr;
     event* eventHead = nullptr;
     event* eventTail = nullptr;
+    int eventCount = 0;                // events in the queue
     event* currentEvent = nullptr;
 };

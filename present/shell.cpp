@@ -11,6 +11,7 @@
 
 #include "app/context.h"
 #include "core/messages.h"
+#include "present/events.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ void makeGUI(UnitContext* ctx) {
         "kiv", widgetClass, shell->paned, XtNwidth, kDrawWidth, XtNheight, kDrawHeight,
         XtNbackground, BlackPixelOfScreen(XtScreen(ctx->toplevel)), XtNallowResize, True,
         XtNshowGrip, False, nullptr);
+    listenForInput(ctx, ctx->drawArea);
     shell->status = XtVaCreateManagedWidget("status", labelWidgetClass, shell->paned, XtNlabel,
                                             "Status : Initializing...", XtNresizeToPreferred, True,
                                             XtNskipAdjust, True, XtNshowGrip, False, nullptr);
