@@ -42,6 +42,8 @@ struct DisplayState {
     XImage* lastImage = nullptr;  // last image handed to the server
 };
 
+// Frees the display state's X resources and memory (at cleanup).
+void releaseDisplayState(UnitContext* ctx);
 // Creates the graphic contexts on pixmaps of the chosen depth.
 void createGraphicContexts(UnitContext* ctx);
 // Bits of row 0..3 of raster 0..16 (the 8 bit is the leftmost pixel).

@@ -1,12 +1,15 @@
 // Drawing resources made once per process: the graphic contexts, the 17
 // grey rasters, the 30 texture stipples and the 3 dash patterns.
 #include <cstdio>
+#include <initializer_list>
 #include <cstdlib>
 
 #include "app/context.h"
 #include "app/shutdown.h"
 #include "present/display_state.h"
 #include "present/palette.h"
+#include "present/picture.h"
+#include "core/alloc.h"
 
 namespace {
 
@@ -124,4 +127,24 @@ void initDrawingResources(UnitContext* ctx) {
     if (!ds) return;
     initStipples(ctx, ds);
     initRasters(ctx, ds);
+}
+
+void releaseDisplayState(UnitContext* ctx) {
+    DisplayState* ds = ctx->displayState;
+    if (!ds) return;
+    Display* dpy = ds->display;
+    killImage(ctx, ds->defaultPicture);
+    for (GC gc : {ds->baseGC, ds->drawGC, ds->clearGC, ds->maskBaseGC, ds->maskGC})
+        if (gc) XFreeGC(dpy, gc);
+    for (Pixmap p : ds->rasters)
+        if (p) XFreePixmap(dpy, p);
+    for (Pixmap p : ds->stipples)
+        if (p) XFreePixmap(dpy, p);
+    if (ds->defaultFont) XFreeFontInfo(nullptr, ds->defaultFont, 1);
+    if (ds->colormap && ds->colormap != DefaultColormap(dpy, DefaultScreen(dpy)))
+        XFreeColormap(dpy, ds->colormap);
+    TamFree(ds->defPixels);
+    ds->~DisplayState();
+    TamFree(ds);
+    ctx->displayState = nullptr;
 }

@@ -6,8 +6,6 @@
 // deleted.
 #include "present/hooks.h"
 
-#include "interp/eval.h"
-
 #include "app/context.h"
 #include "core/alloc.h"
 #include "core/messages.h"
@@ -20,8 +18,4 @@ WEAK void releaseObjectImage(UnitContext*, Picture*) {}
 WEAK void f_oper(UnitContext*, op*) {}
 WEAK void f_simulate(UnitContext*, simaction*, int) {}
 WEAK void freesim(UnitContext*, LearnUnit*) {}
-
-WEAK std::int32_t calculate(UnitContext*, op*) { return 0; }
-WEAK double f_calculate(UnitContext*, op*) { return 0.0; }
-WEAK char* t_calc_dup(UnitContext*, op*) { return nullptr; }
 WEAK void simulate(UnitContext*, simaction*) {}

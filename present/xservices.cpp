@@ -83,9 +83,12 @@ void resizeMainWin(UnitContext* ctx, int width, int height) {
     XtVaSetValues(ctx->toplevel, XtNallowShellResize, False, nullptr);
 }
 
+// Also releases the process-wide display state; the display itself is
+// closed afterwards by its owner.
 void winsysCleanup(UnitContext* ctx) {
     DisplayState* ds = ctx->displayState;
-    if (!ds || !ds->lastImage) return;
-    XDestroyImage(ds->lastImage);
+    if (!ds) return;
+    if (ds->lastImage) XDestroyImage(ds->lastImage);
     ds->lastImage = nullptr;
+    releaseDisplayState(ctx);
 }

@@ -61,6 +61,7 @@ protected:
         killImage(ctx, unit->screen);
         TamFree(unit);
         TamFree(ctx->updateRects);
+        winsysCleanup(ctx);
         XCloseDisplay(dpy);
         delete ctx;
     }
