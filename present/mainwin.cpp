@@ -103,6 +103,7 @@ void openMainWin(UnitContext* ctx, int* argc, char** argv) {
 }
 
 void closeMainWin(UnitContext* ctx) {
+    winsysCleanup(ctx);
     if (ctx->appContext) XtDestroyApplicationContext(ctx->appContext);
     ctx->appContext = nullptr;
     ctx->display = nullptr;
