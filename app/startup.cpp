@@ -3,6 +3,7 @@
 // named on the command line and then idles in the event loop.
 #include "app/startup.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -37,8 +38,12 @@ UnitContext* newContext() {
     return ctx;
 }
 
+// Closed on exec, so that programs the player starts later do not hold
+// the servers' pipes open after the player has gone.
 void openServerPipes(UnitContext* ctx) {
-    if (pipe(ctx->soundPipe) != 0 || pipe(ctx->musicPipe) != 0) {
+    bool soundOk = pipe2(ctx->soundPipe, O_CLOEXEC) == 0;
+    bool musicOk = pipe2(ctx->musicPipe, O_CLOEXEC) == 0;
+    if (!soundOk || !musicOk) {
         std::fputs("Pipe error !\n", stderr);
         std::fflush(stderr);
     }
