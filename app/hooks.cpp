@@ -6,17 +6,12 @@
 
 #include "app/context.h"
 #include "core/alloc.h"
-#include "interp/builtin_frame.h"
-#include "interp/simulate.h"
 #include "lang/parser.h"
 #include "net/url.h"
-#include "present/draw.h"
-#include "present/palette.h"
 
 #define WEAK __attribute__((weak))
 
 WEAK int readsim(UnitContext*, KivStream*) { return 0; }
-WEAK void start_sim(UnitContext*, LearnUnit*) {}
 
 WEAK void kivthor_free(UnitContext*) {}
 
@@ -28,10 +23,3 @@ WEAK void parser_cleanup(UnitContext* ctx) {
 WEAK void WWWFree() {}
 WEAK void ProcessRequests() {}
 WEAK int RemoveMapEntry(UnitContext*, const char*) { return 0; }
-
-// Argument access of builtin handlers; the cleanup's calls of stopPlay and
-// stopSound link the builtins' shared helpers, which use these.
-WEAK std::int32_t getIntPar(UnitContext*, param*&, int, const char*) { return 0; }
-WEAK double getFltPar(UnitContext*, param*&, int, const char*) { return 0.0; }
-WEAK char* getTextPar(UnitContext*, param*&, int, const char*) { return nullptr; }
-WEAK void checkPars(UnitContext*, param*, int, const char*) {}

@@ -23,7 +23,6 @@
 #include "net/kivstream.h"
 #include "net/url.h"
 #include "present/display.h"
-#include "present/draw.h"
 #include "present/learnunit.h"
 
 namespace {
@@ -99,7 +98,6 @@ void releaseDisplayState(UnitContext* ctx) {
     TamFree(ctx->updateRects);
     ctx->updateRects = nullptr;
     ctx->updateCapacity = ctx->updateUsed = 0;
-    winsysCleanup(ctx);
     closeMainWin(ctx);
 }
 
