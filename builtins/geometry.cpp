@@ -47,7 +47,7 @@ std::int32_t squaredLength(std::int32_t x, std::int32_t y, std::int32_t z) {
     return wrapAdd(wrapAdd(wrapMul(x, x), wrapMul(y, y)), wrapMul(z, z));
 }
 
-std::int32_t intSqrt(std::int32_t sum) { return sum > 0 ? truncToInt(std::sqrt(double(sum))) : 0; }
+std::int32_t intSqrt(std::int32_t sum) { return sum > 0 ? truncTowardZero(std::sqrt(double(sum))) : 0; }
 
 // Remainder with the sign of the dividend; 0 leaves the value unchanged.
 // A divisor of -1 always leaves 0 (and would trap on the smallest int).
@@ -111,9 +111,9 @@ std::int32_t rotate(UnitContext* ctx, param* args) {
     double cc = std::cos(t.c), sc = std::sin(t.c);
     for (int i = 0; i < t.n; ++i) {
         double x = t.x[i], y = t.y[i], z = t.z[i];
-        t.x2[i] = truncToInt(cb * cc * x + (sa * sb - ca * cb * sc) * y + (sa * sc * cb + ca * sb) * z);
-        t.y2[i] = truncToInt(sc * x + ca * cc * y - sa * cc * z);
-        t.z2[i] = truncToInt(-sb * cc * x + (ca * sb * sc + sa * cb) * y + (ca * cb - sa * sb * sc) * z);
+        t.x2[i] = truncTowardZero(cb * cc * x + (sa * sb - ca * cb * sc) * y + (sa * sc * cb + ca * sb) * z);
+        t.y2[i] = truncTowardZero(sc * x + ca * cc * y - sa * cc * z);
+        t.z2[i] = truncTowardZero(-sb * cc * x + (ca * sb * sc + sa * cb) * y + (ca * cb - sa * sb * sc) * z);
     }
     return 0;
 }
@@ -121,9 +121,9 @@ std::int32_t rotate(UnitContext* ctx, param* args) {
 std::int32_t scale(UnitContext* ctx, param* args) {
     Transform t = takeTransform(ctx, args, "scale");
     for (int i = 0; i < t.n; ++i) {
-        t.x2[i] = truncToInt(t.a * t.x[i]);
-        t.y2[i] = truncToInt(t.b * t.y[i]);
-        t.z2[i] = truncToInt(t.c * t.z[i]);
+        t.x2[i] = truncTowardZero(t.a * t.x[i]);
+        t.y2[i] = truncTowardZero(t.b * t.y[i]);
+        t.z2[i] = truncTowardZero(t.c * t.z[i]);
     }
     return 0;
 }
@@ -225,7 +225,7 @@ std::int32_t linedist(UnitContext* ctx, param* args) {
         double gap = a[k] + t * d[k] - p[k];
         sum += gap * gap;
     }
-    return truncToInt(std::sqrt(sum));
+    return truncTowardZero(std::sqrt(sum));
 }
 
 // The vector builtins were never implemented; they leave their arguments

@@ -1,9 +1,7 @@
 // Shared helpers of the builtin groups.
 #include "builtins/support.h"
 
-#include <cmath>
 #include <cstring>
-#include <limits>
 
 #include "core/messages.h"
 #include "interp/builtin_frame.h"
@@ -20,13 +18,6 @@ char* newText(UnitContext* ctx, const char* text) {
 }
 
 char* emptyText(UnitContext* ctx) { return newText(ctx, "", 0); }
-
-std::int32_t truncToInt(double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
-    if (value <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(value);
-}
 
 namespace {
 

@@ -1,12 +1,13 @@
-// Helpers shared by the builtin groups: owned texts, float-to-int
-// truncation that stays defined for every double, 32-bit wrapping
-// arithmetic, and tests on argument nodes.
+// Helpers shared by the builtin groups: owned texts, tests on argument
+// nodes, and the language's int arithmetic (interp/numeric.h), which the
+// handlers use so that they compute exactly as the evaluator does.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
 #include "core/alloc.h"
+#include "interp/numeric.h"
 #include "interp/records.h"
 
 struct FreeText {
@@ -19,21 +20,6 @@ using OwnedText = std::unique_ptr<char, FreeText>;
 char* newText(UnitContext* ctx, const char* bytes, std::size_t length);
 char* newText(UnitContext* ctx, const char* text);
 char* emptyText(UnitContext* ctx);
-
-// Truncation toward zero; NaN gives 0 and values beyond the int range give
-// its nearest bound instead of undefined behaviour.
-std::int32_t truncToInt(double value);
-
-// Int arithmetic of programs wraps at 32 bits.
-inline std::int32_t wrapAdd(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-inline std::int32_t wrapSub(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
-}
-inline std::int32_t wrapMul(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
-}
 
 // True when the argument names a text variable or a text array element,
 // the only arguments a handler can store a text into.

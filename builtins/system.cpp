@@ -13,6 +13,10 @@
 #include "builtins/support.h"
 #include "core/messages.h"
 #include "interp/builtin_frame.h"
+#include "interp/instantiate.h"
+#include "interp/release.h"
+#include "interp/simulate.h"
+#include "lang/parser.h"
 #include "present/objects.h"
 
 std::uint32_t millitime(UnitContext* ctx) {
@@ -76,11 +80,21 @@ std::int32_t Sexit(UnitContext* ctx, param* args) {
     return value;
 }
 
+// Parses the text as one statement in the scope of the running call and
+// runs it there. Object declarations of the statement are left alive with
+// it: objects it created may still refer to them.
 std::int32_t EvalStatement(UnitContext* ctx, param* args) {
     param* cursor = args;
     OwnedText statement(getTextPar(ctx, cursor, 1, "eval"));
     checkPars(ctx, cursor, 1, "eval");
-    return 0;
+    if (!statement || halted(ctx) || !ctx->learnUnit) return 0;
+    simaction* parsed = parse_statement(ctx, statement.get());
+    if (!parsed) return 0;
+    simaction* running = i_simactions(ctx, parsed, ctx->learnUnit->currentFrame);
+    simulate(ctx, running);
+    f_simulate(ctx, running, 0);
+    f_simulate(ctx, parsed, 0);
+    return 1;
 }
 
 namespace {
@@ -103,7 +117,7 @@ std::int32_t clampVariables(UnitContext* ctx, param* args, bool raise, const cha
         }
         double value = type == VT_INT ? par_value(ctx, node) : f_par_value(ctx, node);
         if (raise ? !(value < bound) : !(value > bound)) continue;
-        if (type == VT_INT) set_par_value(ctx, node, truncToInt(bound));
+        if (type == VT_INT) set_par_value(ctx, node, truncTowardZero(bound));
         else f_set_par_value(ctx, node, bound);
     }
     return 1;
