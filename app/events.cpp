@@ -75,7 +75,11 @@ void TamTimeOut(UnitContext* ctx, int milliseconds) {
         sleepMilliseconds(milliseconds);
         return;
     }
+    // A program stopped meanwhile (Back, reload, exit) ends its wait at once;
+    // the timer must not outlive the flag it would set.
     bool fired = false;
-    XtAppAddTimeOut(ctx->appContext, static_cast<unsigned long>(milliseconds), onTimeout, &fired);
-    while (!fired) XtAppProcessEvent(ctx->appContext, XtIMAll);
+    XtIntervalId timer =
+        XtAppAddTimeOut(ctx->appContext, static_cast<unsigned long>(milliseconds), onTimeout, &fired);
+    while (!fired && !halted(ctx)) XtAppProcessEvent(ctx->appContext, XtIMAll);
+    if (!fired) XtRemoveTimeOut(timer);
 }
