@@ -40,6 +40,7 @@ struct DisplayState {
 
     XFontStruct* defaultFont = nullptr;
     XImage* lastImage = nullptr;  // last image handed to the server
+    bool shownProgram = false;    // a program's picture reached the window
 };
 
 // Frees the display state's X resources and memory (at cleanup).

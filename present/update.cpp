@@ -370,6 +370,7 @@ void exposeArea(UnitContext* ctx, Rect area) {
     XSetFunction(ds->display, ds->clearGC, GXcopy);
     XCopyArea(ds->display, unit->screen->pixmap, XtWindow(ctx->drawArea), ds->clearGC, area.x,
               area.y, area.width, area.height, area.x, area.y);
+    ds->shownProgram = true;
 }
 
 void refresh(UnitContext* ctx, int wholeScreen) {

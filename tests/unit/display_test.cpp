@@ -17,6 +17,7 @@
 #include "present/learnunit.h"
 #include "present/palette.h"
 #include "present/picture.h"
+#include "present/screen.h"
 #include "present/textlayout.h"
 #include "present/update.h"
 
@@ -307,12 +308,62 @@ TEST_F(DisplayTest, NumbersAreCutToTheirDecimals) {
     killTextLayout(ctx, f.shown.text);
 }
 
+TEST_F(DisplayTest, ImagesWithoutPictureShowTheDefaultLogo) {
+    GraphObj* image = object(K_IMAGE, {20, 10}, 0);
+    output();
+    EXPECT_EQ(image->bbox[2], kDefPicWidth);
+    EXPECT_EQ(image->bbox[3], kDefPicHeight);
+    expectColour(20 + 40, 10 + 35, 0xffffc0);  // the letter's bar
+    expectColour(20, 10, 0x000000);            // outside the rounded frame
+}
+
+TEST_F(DisplayTest, ResizingKeepsThePicture) {
+    GraphObj* box = object(K_BOX, {10, 10, 40, 40}, 0xff0000);
+    box->fill = attr(box, S_FILL, 1);
+    output();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(resizeScreen(ctx, 0, 0));
+    EXPECT_FALSE(resizeScreen(ctx, 100000, 100000));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("out of range"), std::string::npos);
+    EXPECT_TRUE(resizeScreen(ctx, 300, 250));
+    EXPECT_EQ(unit->screen->width, 300);
+    expectColour(20, 20, 0xff0000);
+    expectColour(290, 240, 0x000000);
+}
+
 TEST_F(DisplayTest, ProtocolErrorsAreReportedNotFatal) {
     testing::internal::CaptureStderr();
     XFreePixmap(dpy, 0x7ffffff);
     XSync(dpy, False);
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("X Error: "), std::string::npos);
+}
+
+// A private colormap on an 8-bit display: colours between two cube
+// entries are drawn as a checkerboard of both.
+TEST(PrivatePalette, DithersBetweenCubeEntries) {
+    Display* dpy = std::getenv("DISPLAY") ? XOpenDisplay(nullptr) : nullptr;
+    if (!dpy || DefaultDepth(dpy, DefaultScreen(dpy)) != 8) {
+        if (dpy) XCloseDisplay(dpy);
+        GTEST_SKIP() << "needs an 8-bit display";
+    }
+    UnitContext ctx;
+    ctx.display = dpy;
+    ctx.perfectCols = True;
+    ASSERT_TRUE(initDisplay(&ctx));
+    initDrawingResources(&ctx);
+    EXPECT_EQ(paletteMode(&ctx), PM_PRIVATE);
+    std::uint32_t code = colorOfRGB(&ctx, 0x888888);
+    unsigned long lo = code & 0xFF, hi = (code >> 8) & 0xFF;
+    EXPECT_NE(lo, hi);
+    Picture* pic = blankImage(&ctx, 4, 4, 0x888888);
+    XImage* img = XGetImage(dpy, pic->pixmap, 0, 0, 2, 2, AllPlanes, ZPixmap);
+    EXPECT_NE(XGetPixel(img, 0, 0), XGetPixel(img, 1, 0));
+    EXPECT_EQ(XGetPixel(img, 0, 0), XGetPixel(img, 1, 1));
+    XDestroyImage(img);
+    killImage(&ctx, pic);
+    winsysCleanup(&ctx);
+    XCloseDisplay(dpy);
 }
 
 }  // namespace
