@@ -14,15 +14,12 @@
 
 namespace {
 
-// The per-statement check looks at the clock only every few calls, and at
-// the display only when the coarse clock (read without a system call) has
-// moved on since the last look: about one look per millisecond-scale tick.
-constexpr unsigned kCallsPerClockRead = 8;
-
+// The per-statement check looks at the display only when the coarse clock
+// has moved on since the last look: at most one look per clock tick (a few
+// milliseconds), whatever the rate of calls. Reading that clock needs no
+// system call.
 bool eventCheckDue() {
-    static unsigned calls = 0;
     static long long lastTick = -1;
-    if (++calls % kCallsPerClockRead != 0) return false;
     timespec now;
     clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
     long long tick = now.tv_sec * 1'000'000'000LL + now.tv_nsec;
