@@ -1,0 +1,105 @@
+// Release of the records a failed or trial parse leaves behind: partly
+// built expressions, argument lists, initializers and statements. A
+// discarded call of a not yet declared function also leaves the queue of
+// forward calls, so that back-patching never touches freed memory.
+#include "app/context.h"
+#include "core/alloc.h"
+#include "lang/orvx_parser.h"
+#include "present/objmodel.h"
+
+namespace {
+
+void dropForwardCall(UnitContext* ctx, op* node) {
+    LearnUnit* unit = ctx->learnUnit;
+    if (!unit) return;
+    for (notdecl* nd = unit->forwardCalls; nd; nd = nextOf(nd)) {
+        if (nd->node != node) continue;
+        if (ParserState* parser = ctx->parserState; parser && parser->forwardTail == nd)
+            parser->forwardTail = nullptr;
+        unlinkFrom(unit->forwardCalls, nd);
+        TamFree(nd->name);
+        TamFree(nd);
+        return;
+    }
+}
+
+void discardAttrArgs(UnitContext* ctx, attrparam* list) {
+    while (attrparam* arg = list) {
+        list = nextOf(arg);
+        if (arg->expr)
+            discardOp(ctx, arg->expr);
+        else if (arg->kind == AK_POINTS)
+            killPoints(ctx, static_cast<pointdecl*>(arg->value.p));
+        else if (arg->kind == AK_TRANSLATION)
+            f_translations(ctx, static_cast<translation*>(arg->value.p), 1);
+        TamFree(arg->name);
+        TamFree(arg);
+    }
+}
+
+void discardCall(UnitContext* ctx, action* call) {
+    if (!call) return;
+    if (call->type == ACT_OBJECT)
+        discardAttrArgs(ctx, call->args.attrs);
+    else
+        discardParams(ctx, call->args.params);
+    TamFree(call);
+}
+
+}  // namespace
+
+void discardOp(UnitContext* ctx, op* node) {
+    if (!node) return;
+    switch (accessMethod(node->flag)) {
+    case T_CONST:
+        if (node->flag == int(T_CONST) + VT_TEXT) TamFree(node->left.t);
+        break;
+    case T_ARRAY:
+        if (node->left.arr) discardParams(ctx, node->left.arr->indexes);
+        TamFree(node->left.arr);
+        break;
+    case T_FUNC:
+        if (node->left.act && !node->left.act->target.fn) dropForwardCall(ctx, node);
+        discardCall(ctx, node->left.act);
+        break;
+    case T_BUILTIN: discardCall(ctx, node->left.act); break;
+    case T_OPER:
+        discardOp(ctx, node->left.op);
+        discardOp(ctx, node->right);
+        break;
+    default: break;
+    }
+    TamFree(node);
+}
+
+void discardParams(UnitContext* ctx, param* list) {
+    while (param* p = list) {
+        list = nextOf(p);
+        discardOp(ctx, p->expr);
+        TamFree(p);
+    }
+}
+
+void discardInits(UnitContext* ctx, vinit* list) {
+    while (vinit* init = list) {
+        list = nextOf(init);
+        discardInits(ctx, init->nested);
+        discardOp(ctx, init->expr);
+        TamFree(init);
+    }
+}
+
+void discardStatements(UnitContext* ctx, simaction* list) {
+    while (simaction* s = list) {
+        list = nextOf(s);
+        discardStatements(ctx, s->nested);
+        discardCall(ctx, s->call);
+        discardOp(ctx, s->expr);
+        discardOp(ctx, s->cond);
+        discardOp(ctx, s->retexpr);
+        if (s->winobj) killWinObj(ctx, s->winobj);
+        if (s->graphobj) killGraphObj(ctx, s->graphobj);
+        if (s->inpobj) killInpObj(ctx, s->inpobj);
+        TamFree(s);
+    }
+}

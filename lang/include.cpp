@@ -1,0 +1,108 @@
+// Includes and links. Library files are kept as local copies in the
+// directory named by KIVLIBPATH; a copy whose "name" line declares at least
+// the requested version is used as it is, otherwise the URL is fetched
+// into it. Includes that are open inside each other are tracked so that a
+// file including itself, directly or through others, is cut off with a
+// message instead of recursing without end.
+#include "lang/include.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/context.h"
+#include "core/messages.h"
+#include "lang/diagnostics.h"
+
+namespace {
+
+// Names of the includes being parsed, outermost first.
+std::vector<std::string> openIncludes;
+
+std::string localPath(const UnitContext* ctx, const char* name) {
+    return std::string(ctx->libraryDir) + "/" + name + ".kiv";
+}
+
+// Whether the copy at the path declares at least the version.
+bool copyIsCurrent(const std::string& path, int version) {
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    if (!file) return false;
+    char line[512] = "";
+    bool current = false;
+    if (std::fgets(line, sizeof line, file)) {
+        char name[256];
+        int declared = 0;
+        int fields = std::sscanf(line, "name %255s %d", name, &declared);
+        current = fields >= 1 && declared >= version;
+    }
+    std::fclose(file);
+    return current;
+}
+
+// Copies the stream into the file in blocks of 256 bytes; a failed write
+// leaves no file behind.
+bool storeCopy(KivStream* in, const std::string& path) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) return false;
+    char block[256];
+    bool ok = true;
+    for (;;) {
+        std::size_t n = KivRead(in, block, sizeof block);
+        if (n > 0 && std::fwrite(block, 1, n, out) != n) ok = false;
+        if (n < sizeof block || !ok) break;
+    }
+    if (std::fclose(out) != 0) ok = false;
+    if (!ok) std::remove(path.c_str());
+    return ok;
+}
+
+KivStream* openCopy(UnitContext* ctx, const std::string& path) {
+    return KivOpen(ctx, ("file://localhost" + path).c_str());
+}
+
+}  // namespace
+
+KivStream* open_local_copy(UnitContext* ctx, const char* name, const char* url, int version) {
+    if (!ctx->libraryDir || !name) return nullptr;
+    std::string path = localPath(ctx, name);
+    if (copyIsCurrent(path, version)) return openCopy(ctx, path);
+    if (!url) return nullptr;
+    KivStream* remote = KivOpen(ctx, url);
+    if (!remote) return nullptr;
+    bool stored = storeCopy(remote, path);
+    KivClose(remote);
+    return stored ? openCopy(ctx, path) : nullptr;
+}
+
+void includeLibrary(UnitContext* ctx, const char* name, const char* url, int version) {
+    std::string key = ctx->libraryDir ? name : (url ? url : "");
+    for (const std::string& open : openIncludes) {
+        if (open == key) {
+            parse_error(ctx, formatMsg("Include of \"%s\" skipped: it includes itself", name).c_str());
+            return;
+        }
+    }
+    if (static_cast<int>(openIncludes.size()) >= kMaxIncludeDepth) {
+        parse_error(ctx, formatMsg("Include of \"%s\" skipped: includes nested more than %d deep", name,
+                                   kMaxIncludeDepth).c_str());
+        return;
+    }
+    KivStream* stream = nullptr;
+    if (ctx->libraryDir)
+        stream = open_local_copy(ctx, name, url, version);
+    else if (url)
+        stream = KivOpen(ctx, url);
+    if (!stream) return;
+    openIncludes.push_back(key);
+    parseNested(ctx, stream, false);
+    openIncludes.pop_back();
+    KivClose(stream);
+}
+
+void LinkUrl(UnitContext* ctx, const char* url) {
+    if (!url || !ctx->learnUnit) return;
+    KivStream* stream = KivOpen(ctx, url);
+    if (!stream) return;
+    parseNested(ctx, stream, true);
+    KivClose(stream);
+}

@@ -1,0 +1,357 @@
+// The Orvex scanner: a hand-written automaton with three modes (ordinary
+// text, block comment, text literal). It never backs up: a character that
+// cannot continue the token being read either ends it or, when what was
+// read so far is no token, makes it an invalid token.
+#include "lang/scanner.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/shutdown.h"
+#include "core/alloc.h"
+#include "lang/diagnostics.h"
+#include "lang/parser_state.h"
+
+bool CharSource::refill() {
+    if (done_) return false;
+    if (text_) {
+        buffer_ = reinterpret_cast<const unsigned char*>(text_);
+        len_ = std::strlen(text_);
+        pos_ = 0;
+        done_ = true;
+        return len_ > 0;
+    }
+    len_ = stream_ ? KivRead(stream_, block_, sizeof block_) : 0;
+    buffer_ = block_;
+    pos_ = 0;
+    if (len_ == 0) done_ = true;
+    return len_ > 0;
+}
+
+TokenArray::~TokenArray() {
+    TamFree(syms_);
+    TamFree(lines_);
+    TamFree(offsets_);
+    TamFree(text_);
+}
+
+namespace {
+
+// Grows a buffer geometrically so that scanning stays linear; running out
+// of memory ends the player with the buffer's own message.
+template <class T>
+void growBuffer(T*& buffer, std::size_t capacity, const char* format) {
+    T* grown = static_cast<T*>(TamRealloc(buffer, capacity * sizeof(T)));
+    if (!grown) {
+        std::fprintf(stderr, format, static_cast<int>(capacity));
+        c_exit(globals, 1);
+    }
+    buffer = grown;
+}
+
+}  // namespace
+
+void TokenArray::add(int sym, int line, const char* text, std::size_t length) {
+    if (count_ == capacity_) {
+        capacity_ = capacity_ ? capacity_ * 2 : 2000;
+        std::size_t cap = static_cast<std::size_t>(capacity_);
+        growBuffer(syms_, cap, "cannot allocate token buffer (%d tokens)\n");
+        growBuffer(lines_, cap, "cannot allocate line buffer (%d ints)\n");
+        growBuffer(offsets_, cap, "cannot allocate lookahead token buffer (%d tokens)\n");
+    }
+    if (textUsed_ + length + 1 > textCapacity_) {
+        std::size_t cap = textCapacity_ ? textCapacity_ * 2 : 20000;
+        while (cap < textUsed_ + length + 1) cap *= 2;
+        textCapacity_ = cap;
+        growBuffer(text_, cap, "cannot allocate lookahead text buffer (%d bytes)\n");
+    }
+    syms_[count_] = sym;
+    lines_[count_] = line;
+    offsets_[count_] = textUsed_;
+    std::memcpy(text_ + textUsed_, text, length);
+    text_[textUsed_ + length] = '\0';
+    textUsed_ += length + 1;
+    ++count_;
+}
+
+namespace {
+
+struct Keyword {
+    const char* word;
+    int sym;
+};
+
+constexpr Keyword kKeywords[] = {
+    {"include", SYM_INCLUDE}, {"const", SYM_CONST},     {"ref", SYM_REF},
+    {"break", SYM_BREAK},     {"return", SYM_RETURN},   {"void", SYM_VOID},
+    {"int", SYM_INT},         {"text", SYM_TEXT},       {"float", SYM_FLOAT},
+    {"if", SYM_IF},           {"else", SYM_ELSE},       {"while", SYM_WHILE},
+    {"for", SYM_FOR},         {"case", SYM_CASE},       {"switch", SYM_SWITCH},
+    {"default", SYM_DEFAULT}, {"window", SYM_WINDOW},   {"endwindow", SYM_ENDWINDOW},
+    {"object", SYM_OBJECT},
+};
+
+bool isLetter(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDigit(int c) { return c >= '0' && c <= '9'; }
+bool isHexDigit(int c) {
+    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// One pass over a source, producing tokens into the array.
+class Scanner {
+public:
+    Scanner(CharSource& source, TokenArray& tokens, int line)
+        : src_(source), out_(tokens), line_(line) {}
+
+    int run() {
+        for (;;) {
+            int c = src_.get();
+            if (c < 0) break;
+            if (!scanOrdinary(c)) break;
+        }
+        out_.add(SYM_EOF, line_, "", 0);
+        return line_;
+    }
+
+private:
+    // Scans one token (or skipped item) starting with c; false once the
+    // end of input has been reached inside a comment or literal.
+    bool scanOrdinary(int c) {
+        startLine_ = line_;
+        len_ = 0;
+        if (c == ' ' || c == '\t' || c == '\r') return true;
+        if (c == '\n') {
+            ++line_;
+            return true;
+        }
+        if (isLetter(c)) return scanWord(c);
+        if (isDigit(c)) return scanNumber(c);
+        if (c == '.') return scanFraction(c);
+        if (c == '"') return scanText();
+        if (c == '/') {
+            if (src_.peek() == '/') return scanLineComment();
+            if (src_.peek() == '*') {
+                src_.get();
+                return scanComment();
+            }
+        }
+        append(c);
+        int sym = scanOperator(c);
+        if (sym)
+            emit(sym);
+        else
+            invalid();
+        return true;
+    }
+
+    bool scanWord(int c) {
+        append(c);
+        while (isLetter(src_.peek()) || isDigit(src_.peek()) || src_.peek() == '_') append(src_.get());
+        emit(keywordOf());
+        return true;
+    }
+
+    int keywordOf() const {
+        if (len_ > 9) return SYM_ID;
+        for (const Keyword& k : kKeywords)
+            if (std::strlen(k.word) == len_ && std::memcmp(k.word, text_, len_) == 0) return k.sym;
+        return SYM_ID;
+    }
+
+    bool scanNumber(int c) {
+        append(c);
+        if (c == '0' && (src_.peek() == 'x' || src_.peek() == 'X')) {
+            append(src_.get());
+            if (!isHexDigit(src_.peek())) {
+                invalid();
+                return true;
+            }
+            while (isHexDigit(src_.peek())) append(src_.get());
+            emit(INTLIT);
+            return true;
+        }
+        while (isDigit(src_.peek())) append(src_.get());
+        if (src_.peek() == '.') return scanFraction(src_.get());
+        emit(INTLIT);
+        return true;
+    }
+
+    // The point of a floating literal has been read; digits and an
+    // exponent without sign may follow.
+    bool scanFraction(int point) {
+        append(point);
+        while (isDigit(src_.peek())) append(src_.get());
+        if (src_.peek() == 'e' || src_.peek() == 'E') {
+            append(src_.get());
+            while (isDigit(src_.peek())) append(src_.get());
+        }
+        emit(FLOATLIT);
+        return true;
+    }
+
+    bool scanLineComment() {
+        append('/');
+        for (;;) {
+            int c = src_.get();
+            if (c == '\n') {
+                ++line_;
+                return true;
+            }
+            if (c < 0) {
+                invalid();
+                return false;
+            }
+            append(c);
+        }
+    }
+
+    // Block comments do not nest; a run of asterisks ends the comment only
+    // when a slash follows it.
+    bool scanComment() {
+        for (;;) {
+            int c = src_.get();
+            if (c < 0) return false;
+            if (c == '\n') ++line_;
+            if (c != '*') continue;
+            while (src_.peek() == '*') src_.get();
+            int next = src_.peek();
+            if (next == '/') {
+                src_.get();
+                return true;
+            }
+            if (next < 0) {
+                startLine_ = line_;
+                len_ = 0;
+                append('*');
+                invalid();
+                return false;
+            }
+        }
+    }
+
+    bool scanText() {
+        for (;;) {
+            int c = src_.get();
+            if (c < 0) return false;
+            if (c == '"') {
+                emit(TEXTLIT);
+                return true;
+            }
+            if (c == '\\') {
+                int e = src_.get();
+                if (e < 0) return false;
+                if (!appendEscape(e)) continue;
+                c = e;
+            }
+            if (c == '\n') ++line_;
+            if (c != 0) append(c);
+        }
+    }
+
+    // Appends the value of a backslash followed by e; true when e itself
+    // must still be taken as an ordinary character.
+    bool appendEscape(int e) {
+        switch (e) {
+        case '"': append('"'); return false;
+        case 'n': append('\n'); return false;
+        case 'r': append('\r'); return false;
+        case 't': append('\t'); return false;
+        case '\n':
+        case '\t':
+        case '\r': append('\\'); return true;
+        default:
+            append('\\');
+            if (e != 0) append(e);
+            return false;
+        }
+    }
+
+    int scanOperator(int c) {
+        switch (c) {
+        case '(': return SYM_LP;
+        case ')': return SYM_RP;
+        case '{': return SYM_LB;
+        case '}': return SYM_RB;
+        case '[': return SYM_LH;
+        case ']': return SYM_RH;
+        case ',': return SYM_COMMA;
+        case ':': return SYM_COLON;
+        case ';': return SYM_SEMICOLON;
+        case '#': return SYM_HASH;
+        case '!': return follow('=', SYM_NEQ, SYM_EXCLAM);
+        case '+': return src_.peek() == '+' ? take(SYM_PLUSPLUS) : follow('=', SYM_PLUSASSIGN, SYM_PLUS);
+        case '-':
+            return src_.peek() == '-' ? take(SYM_MINUSMINUS) : follow('=', SYM_MINUSASSIGN, SYM_MINUS);
+        case '*': return src_.peek() == '*' ? take(SYM_PRIMARY) : follow('=', SYM_MULTASSIGN, SYM_MULT);
+        case '/': return follow('=', SYM_DIVASSIGN, SYM_DIV);
+        case '%': return follow('=', SYM_MODASSIGN, SYM_MOD);
+        case '=': return follow('=', SYM_EQ, SYM_ASSIGN);
+        case '&': return src_.peek() == '&' ? take(SYM_AND) : follow('=', SYM_BANDASSIGN, SYM_BAND);
+        case '|': return src_.peek() == '|' ? take(SYM_OR) : follow('=', SYM_BORASSIGN, SYM_BOR);
+        case '<':
+            if (src_.peek() == '>') return take(SYM_NEQ);
+            if (src_.peek() == '<') {
+                append(src_.get());
+                return follow('=', SYM_LSHIFTASSIGN, SYM_LSHIFT);
+            }
+            return follow('=', SYM_LE, SYM_LT);
+        case '>':
+            if (src_.peek() == '>') {
+                append(src_.get());
+                return follow('=', SYM_RSHIFTASSIGN, SYM_RSHIFT);
+            }
+            return follow('=', SYM_GE, SYM_GT);
+        default: return 0;
+        }
+    }
+
+    int take(int sym) {
+        append(src_.get());
+        return sym;
+    }
+    int follow(int next, int withNext, int without) {
+        return src_.peek() == next ? take(withNext) : without;
+    }
+
+    void append(int c) {
+        if (len_ < static_cast<std::size_t>(kMaxTokenText)) text_[len_++] = static_cast<char>(c);
+    }
+
+    void emit(int sym) {
+        out_.add(sym, startLine_, text_, len_);
+        len_ = 0;
+    }
+
+    void invalid() {
+        text_[len_] = '\0';
+        lexicalError("invalid token", line_, text_);
+        len_ = 0;
+    }
+
+    CharSource& src_;
+    TokenArray& out_;
+    int line_;
+    int startLine_ = 1;
+    std::size_t len_ = 0;
+    char text_[kMaxTokenText + 1];
+};
+
+}  // namespace
+
+int scanAll(CharSource& source, TokenArray& tokens, int firstLine) {
+    Scanner scanner(source, tokens, firstLine);
+    return scanner.run();
+}
+
+std::int32_t intLiteralValue(const char* text) {
+    errno = 0;
+    long long value = std::strtoll(text, nullptr, 0);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<std::int32_t>(value);
+}
+
+double floatLiteralValue(const char* text) { return std::strtod(text, nullptr); }

@@ -1,0 +1,77 @@
+// The Orvex scanner: turns a character source (a Kiv stream or a text)
+// into the token array that the parser reads. The whole input is scanned
+// before parsing begins.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "lang/tokens.h"
+#include "net/kivstream.h"
+
+// Longest token text kept; further characters of a token are dropped.
+inline constexpr int kMaxTokenText = 1999;
+
+// Characters from a stream (read in blocks) or from a zero-terminated text.
+class CharSource {
+public:
+    explicit CharSource(KivStream* stream) : stream_(stream) {}
+    explicit CharSource(const char* text) : text_(text) {}
+    CharSource(const CharSource&) = delete;
+    CharSource& operator=(const CharSource&) = delete;
+
+    // The next byte (0..255), or -1 at the end.
+    int get() {
+        if (pos_ < len_) return buffer_[pos_++];
+        return refill() ? buffer_[pos_++] : -1;
+    }
+    int peek() {
+        if (pos_ < len_) return buffer_[pos_];
+        return refill() ? buffer_[pos_] : -1;
+    }
+
+private:
+    bool refill();
+
+    KivStream* stream_ = nullptr;
+    const char* text_ = nullptr;
+    const unsigned char* buffer_ = nullptr;
+    std::size_t len_ = 0;
+    std::size_t pos_ = 0;
+    bool done_ = false;
+    unsigned char block_[1 << 16];
+};
+
+// Every token of one input: number, starting line and text, in order; the
+// last token is always SYM_EOF.
+class TokenArray {
+public:
+    TokenArray() = default;
+    TokenArray(const TokenArray&) = delete;
+    TokenArray& operator=(const TokenArray&) = delete;
+    ~TokenArray();
+
+    void add(int sym, int line, const char* text, std::size_t length);
+    int count() const { return count_; }
+    int sym(int i) const { return syms_[i]; }
+    int line(int i) const { return lines_[i]; }
+    const char* text(int i) const { return text_ + offsets_[i]; }
+
+private:
+    int* syms_ = nullptr;
+    int* lines_ = nullptr;
+    std::size_t* offsets_ = nullptr;
+    int count_ = 0;
+    int capacity_ = 0;
+    char* text_ = nullptr;
+    std::size_t textUsed_ = 0;
+    std::size_t textCapacity_ = 0;
+};
+
+// Scans the whole source; lines count from firstLine. Lexical errors are
+// printed and scanning goes on. Returns the line reached at the end.
+int scanAll(CharSource& source, TokenArray& tokens, int firstLine = 1);
+
+// Values of literal token texts: integers with base detection, clamped to
+// 32 bits; floats by standard decimal conversion (a lone point is 0.0).
+std::int32_t intLiteralValue(const char* text);
+double floatLiteralValue(const char* text);
