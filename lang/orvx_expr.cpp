@@ -8,7 +8,8 @@
 #include "core/strings.h"
 #include "lang/diagnostics.h"
 #include "lang/orvx_parser.h"
-#include "lang/pending_interp.h"
+#include "interp/control.h"
+#include "interp/operators.h"
 #include "lang/symtab.h"
 
 namespace {

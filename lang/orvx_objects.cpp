@@ -40,10 +40,7 @@ void ParserState::windowStmnt(Block* block, StmtList& out) {
     WinObj* win = newWinObj(ctx);
     simaction* s = newStatement(ctx);
     s->winobj = win;
-    if (outer)
-        discardStatements(ctx, s);
-    else
-        out.add(s);
+    out.add(s);
     objectAttributes(block, win, K_WINDOW, nullptr, nullptr);
     if (failed) return;
     checkWinAttrs(ctx, win);
@@ -52,6 +49,7 @@ void ParserState::windowStmnt(Block* block, StmtList& out) {
         if (LA(1) == SYM_WINDOW) {
             StmtList nested;
             windowStmnt(block, nested);
+            discardStatements(ctx, nested.head);
         } else {
             objectStmnt(block, out);
         }
@@ -154,10 +152,13 @@ bool ParserState::objAttrib(Block* block, void* object, int kind, objectproto* g
         attrparam* arg = mustNew<attrparam>(ctx);
         arg->kind = static_cast<std::uint8_t>(genKind);
         arg->name = safestrdup(name.c_str());
+        // Expressions, and point lists or translations named through an
+        // attribute of the enclosing generator, travel as expressions;
+        // written-out lists as values.
         if (desc.varFlag || genKind == AK_EXPR) {
             arg->expr = desc.value.expr;
+            arg->isExpr = 1;
         } else {
-            arg->isExpr = genKind == AK_POINTS ? 1 : 0;
             arg->value.p = desc.value.p;
             arg->count = desc.npoints;
         }
@@ -234,10 +235,11 @@ bool ParserState::points(Block* block, AttrDesc& desc) {
     RuleGuard guard(ctx, __LINE__);
     if (LA(1) == SYM_ID) {
         op* ref = attributeReference(*this, block, AK_POINTS);
+        // A name that is no point-list parameter leaves the list empty.
         if (!ref) {
             error("Illegal points specification");
             consume();
-            return false;
+            return true;
         }
         desc.value.expr = ref;
         desc.varFlag = 1;
@@ -281,7 +283,7 @@ bool ParserState::translationList(Block* block, AttrDesc& desc) {
         if (!ref) {
             error("Illegal translation-specification");
             consume();
-            return false;
+            return true;
         }
         desc.value.expr = ref;
         desc.varFlag = 1;

@@ -4,7 +4,8 @@
 // stand in.
 #include "core/messages.h"
 #include "lang/orvx_parser.h"
-#include "lang/pending_interp.h"
+#include "interp/control.h"
+#include "interp/operators.h"
 
 namespace {
 
