@@ -9,13 +9,17 @@
 
 namespace {
 
+// The call was queued last or nearly so: search from the queue's end.
 void dropForwardCall(UnitContext* ctx, op* node) {
     LearnUnit* unit = ctx->learnUnit;
-    if (!unit) return;
-    for (notdecl* nd = unit->forwardCalls; nd; nd = nextOf(nd)) {
+    if (!unit || !unit->forwardCalls) return;
+    ParserState* parser = ctx->parserState;
+    notdecl* end = parser && parser->forwardTail && !parser->forwardTail->next
+                       ? parser->forwardTail
+                       : static_cast<notdecl*>(last(unit->forwardCalls));
+    for (notdecl* nd = end; nd; nd = prevOf(nd)) {
         if (nd->node != node) continue;
-        if (ParserState* parser = ctx->parserState; parser && parser->forwardTail == nd)
-            parser->forwardTail = nullptr;
+        if (parser && parser->forwardTail == nd) parser->forwardTail = prevOf(nd);
         unlinkFrom(unit->forwardCalls, nd);
         TamFree(nd->name);
         TamFree(nd);

@@ -46,6 +46,7 @@ private:
     UnitContext* ctx_;
     ParserState* savedParser_;
     UnitContext* savedGlobals_;
+    SymbolIndexScope index_;
 };
 
 void scanSource(CharSource& source, TokenArray& tokens) { scanAll(source, tokens); }
@@ -291,14 +292,15 @@ void ParserState::funcdecl(Block* block) {
 
 void ParserState::fparams(function* fn) {
     RuleGuard guard(ctx, __LINE__);
-    one_param(fn);
+    fparam* tail = nullptr;
+    one_param(fn, tail);
     while (!failed && LA(1) == SYM_COMMA) {
         consume();
-        one_param(fn);
+        one_param(fn, tail);
     }
 }
 
-void ParserState::one_param(function* fn) {
+void ParserState::one_param(function* fn, fparam*& tail) {
     RuleGuard guard(ctx, __LINE__);
     bool byRef = LA(1) == SYM_REF;
     if (byRef) consume();
@@ -331,7 +333,7 @@ void ParserState::one_param(function* fn) {
     fparam* formal = mustNew<fparam>(ctx);
     formal->decl = var;
     formal->isRef = byRef ? 1 : 0;
-    appendTo(fn->fparams, formal);
+    appendTo(fn->fparams, tail, formal);
 }
 
 // Body of a function or object generator: local declarations, then
@@ -417,9 +419,10 @@ vinit* ParserState::initlist(Block* block, int level, int ndims) {
     RuleGuard guard(ctx, __LINE__);
     if (!match(SYM_LB)) return nullptr;
     vinit* list = nullptr;
+    vinit* tail = nullptr;
     do {
         vinit* element = mustNew<vinit>(ctx);
-        appendTo(list, element);
+        appendTo(list, tail, element);
         if (LA(1) == SYM_LB) {
             if (level >= ndims) parse_error(ctx, "Array initializer have to many '{'");
             element->nested = initlist(block, level + 1, ndims);
@@ -498,6 +501,7 @@ void ParserState::objGenDecl(Block* block) {
         insert_generator(block, gen);
         consume();
         match(SYM_LP);
+        attrdecl* attrTail = nullptr;
         do {
             if (failed || LA(1) != SYM_ID || LA(2) != SYM_ID) {
                 fail();
@@ -508,7 +512,7 @@ void ParserState::objGenDecl(Block* block) {
             attrdecl* attr = mustNew<attrdecl>(ctx);
             attr->kind = static_cast<std::uint8_t>(kind < 0 ? AK_EXPR : kind);
             attr->name = safestrdup(LATEXT(2));
-            appendTo(gen->attrs, attr);
+            insert_attribute(gen, attr, attrTail);
             consume();
             consume();
         } while (LA(1) == SYM_COMMA && (consume(), true));

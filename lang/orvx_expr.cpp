@@ -408,6 +408,7 @@ op* ParserState::literal() {
 }
 
 bool ParserState::indexes(Block* block, param*& list) {
+    param* tail = list ? static_cast<param*>(last(list)) : nullptr;
     while (LA(1) == SYM_LH) {
         consume();
         int line = LALINE(1);
@@ -416,7 +417,7 @@ bool ParserState::indexes(Block* block, param*& list) {
         param* p = mustNew<param>(ctx);
         p->expr = index;
         p->line = line;
-        appendTo(list, p);
+        appendTo(list, tail, p);
         if (!match(SYM_RH)) return false;
     }
     return true;
@@ -475,6 +476,7 @@ op* ParserState::fcall(Block* block) {
     consume();
     consume();
     param* args = nullptr;
+    param* tail = nullptr;
     if (LA(1) != SYM_RP) {
         do {
             int argLine = LALINE(1);
@@ -486,7 +488,7 @@ op* ParserState::fcall(Block* block) {
             param* p = mustNew<param>(ctx);
             p->expr = arg;
             p->line = argLine;
-            appendTo(args, p);
+            appendTo(args, tail, p);
         } while (LA(1) == SYM_COMMA && (consume(), true));
     }
     if (!match(SYM_RP)) {

@@ -247,6 +247,7 @@ bool ParserState::points(Block* block, AttrDesc& desc) {
     }
     if (!match(SYM_LP)) return false;
     pointdecl* list = nullptr;
+    pointdecl* tail = nullptr;
     int count = 0;
     do {
         if (!match(SYM_LP)) break;
@@ -264,7 +265,7 @@ bool ParserState::points(Block* block, AttrDesc& desc) {
         pointdecl* point = mustNew<pointdecl>(ctx);
         point->x = x;
         point->y = y;
-        appendTo(list, point);
+        appendTo(list, tail, point);
         ++count;
     } while (LA(1) == SYM_COMMA && (consume(), true));
     if (failed || !match(SYM_RP)) {
@@ -291,10 +292,11 @@ bool ParserState::translationList(Block* block, AttrDesc& desc) {
     }
     if (!match(SYM_LP)) return false;
     translation* list = nullptr;
+    translation* tail = nullptr;
     do {
         translation* one = trans(block);
         if (!one) break;
-        appendTo(list, one);
+        appendTo(list, tail, one);
     } while (LA(1) == SYM_COMMA && (consume(), true));
     if (failed || !match(SYM_RP)) {
         f_translations(ctx, list, 1);
@@ -308,8 +310,9 @@ bool ParserState::translationList(Block* block, AttrDesc& desc) {
 translation* ParserState::trans(Block* block) {
     RuleGuard guard(ctx, __LINE__);
     event* events = nullptr;
+    event* tail = nullptr;
     do {
-        appendTo(events, parseEvent());
+        appendTo(events, tail, parseEvent());
     } while (LA(1) == SYM_BOR && (consume(), true));
     if (!match(SYM_COLON)) {
         f_events(ctx, events);

@@ -59,7 +59,7 @@ struct ParserState {
     int parseType();
     void funcdecl(Block* block);
     void fparams(function* fn);
-    void one_param(function* fn);
+    void one_param(function* fn, fparam*& tail);
     void funcBlock(Block* block);
     void vardecl(Block* block, int type);
     void one_var(Block* block, int type);

@@ -4,6 +4,9 @@
 #include "lang/symtab.h"
 
 #include <cstring>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
 
 #include "present/objects.h"
 
@@ -63,23 +66,108 @@ constexpr Word kObjects[] = {{"arc", K_ARC},         {"box", K_BOX},         {"e
                              {"point", K_POINT},     {"polygon", K_POLYGON}, {"textobj", K_TEXTOBJ},
                              {"window", K_WINDOW}};
 
+
+// While a parse runs, every block it touches gets a hash index of its
+// names, so that lookups stay cheap however many declarations a program
+// has. Each map holds exactly the entry the list walk would find: lists
+// appended to keep their first entry of a name, lists pushed to at the
+// front their latest. A function's locals stand before its parameters,
+// so they get maps of their own that are consulted first. Outside a parse
+// the lists are walked.
+struct BlockIndex {
+    std::unordered_map<std::string_view, vdecl*> locals;
+    std::unordered_map<std::string_view, vdecl*> params;
+    std::unordered_map<std::string_view, constant*> consts;
+    std::unordered_map<std::string_view, function*> functions;
+    std::unordered_map<std::string_view, objectproto*> generators;
+    std::unordered_map<std::string_view, attrdecl*> attrs;
+};
+
+using SymbolIndex = std::unordered_map<const Block*, std::unique_ptr<BlockIndex>>;
+SymbolIndex* activeIndex = nullptr;
+
+template <class T>
+void indexFirst(std::unordered_map<std::string_view, T*>& map, T* list) {
+    for (T* e = list; e; e = nextOf(e))
+        if (e->name) map.try_emplace(e->name, e);
+}
+
+BlockIndex& indexOf(Block* block) {
+    std::unique_ptr<BlockIndex>& slot = (*activeIndex)[block];
+    if (slot) return *slot;
+    slot = std::make_unique<BlockIndex>();
+    bool inParams = false;
+    for (vdecl* v = block->decls; v; v = nextOf(v)) {
+        if (v == block->firstParam && block->blockKind == BLOCK_FUNCTION) inParams = true;
+        if (v->name) (inParams ? slot->params : slot->locals).try_emplace(v->name, v);
+    }
+    indexFirst(slot->consts, block->consts);
+    indexFirst(slot->functions, block->functions);
+    indexFirst(slot->attrs, block->attrs);
+    if (block->blockKind == BLOCK_ROOT) indexFirst(slot->generators, static_cast<LearnUnit*>(block)->generators);
+    return *slot;
+}
+
+// The index of the block when one has been built, for updates.
+BlockIndex* builtIndex(const Block* block) {
+    if (!activeIndex) return nullptr;
+    auto it = activeIndex->find(block);
+    return it == activeIndex->end() ? nullptr : it->second.get();
+}
+
+template <class T>
+T* lookup(const std::unordered_map<std::string_view, T*>& map, const char* name) {
+    auto it = map.find(name);
+    return it == map.end() ? nullptr : it->second;
+}
+
+vdecl* findVar(Block* block, const char* name) {
+    if (!activeIndex) return findIn(block->decls, name);
+    BlockIndex& index = indexOf(block);
+    if (vdecl* v = lookup(index.locals, name)) return v;
+    return lookup(index.params, name);
+}
+
+constant* findConst(Block* block, const char* name) {
+    return activeIndex ? lookup(indexOf(block).consts, name) : findIn(block->consts, name);
+}
+
+function* findFunction(Block* block, const char* name) {
+    return activeIndex ? lookup(indexOf(block).functions, name) : findIn(block->functions, name);
+}
+
 }  // namespace
 
+SymbolIndexScope::SymbolIndexScope() {
+    if (activeIndex) return;
+    activeIndex = new SymbolIndex;
+    owner_ = true;
+}
+
+SymbolIndexScope::~SymbolIndexScope() {
+    if (!owner_) return;
+    delete activeIndex;
+    activeIndex = nullptr;
+}
+
 vdecl* get_var(Block* block, const char* name) {
+    if (!name) return nullptr;
     for (; block; block = block->parent)
-        if (vdecl* v = findIn(block->decls, name)) return v;
+        if (vdecl* v = findVar(block, name)) return v;
     return nullptr;
 }
 
 constant* get_const(Block* block, const char* name) {
+    if (!name) return nullptr;
     for (; block; block = block->parent)
-        if (constant* c = findIn(block->consts, name)) return c;
+        if (constant* c = findConst(block, name)) return c;
     return nullptr;
 }
 
 function* get_function(Block* block, const char* name) {
+    if (!name) return nullptr;
     for (; block; block = block->parent)
-        if (function* f = findIn(block->functions, name)) return f;
+        if (function* f = findFunction(block, name)) return f;
     return nullptr;
 }
 
@@ -96,12 +184,14 @@ Block* enclosingGenerator(Block* block) {
 
 objectproto* get_object(Block* block, const char* name) {
     Block* root = rootBlock(block);
-    if (!root || root->blockKind != BLOCK_ROOT) return nullptr;
+    if (!root || root->blockKind != BLOCK_ROOT || !name) return nullptr;
+    if (activeIndex) return lookup(indexOf(root).generators, name);
     return findIn(static_cast<LearnUnit*>(root)->generators, name);
 }
 
 attrdecl* get_attr(Block* generator, const char* name) {
-    return generator ? findIn(generator->attrs, name) : nullptr;
+    if (!generator || !name) return nullptr;
+    return activeIndex ? lookup(indexOf(generator).attrs, name) : findIn(generator->attrs, name);
 }
 
 int attr_type(Block* generator, const char* name) {
@@ -110,7 +200,7 @@ int attr_type(Block* generator, const char* name) {
 }
 
 bool local_declared(Block* block, const char* name) {
-    return findIn(block->decls, name) || findIn(block->consts, name) || findIn(block->functions, name);
+    return findVar(block, name) || findConst(block, name) || findFunction(block, name);
 }
 
 void insert_variable(Block* block, vdecl* var) {
@@ -118,13 +208,14 @@ void insert_variable(Block* block, vdecl* var) {
         vdecl* params = block->firstParam;
         place_prev(params, var);
         if (block->decls == params) block->decls = var;
-        return;
+    } else {
+        appendTo(block->decls, block->declsTail, var);
     }
-    appendTo(block->decls, block->declsTail, var);
+    if (BlockIndex* index = builtIndex(block)) index->locals.try_emplace(var->name, var);
 }
 
 bool insert_parameter(function* fn, vdecl* var, bool byReference) {
-    if (findIn(fn->decls, var->name)) return false;
+    if (findVar(fn, var->name)) return false;
     if (!fn->decls) {
         appendTo(fn->decls, fn->declsTail, var);
         fn->firstParam = var;
@@ -138,16 +229,29 @@ bool insert_parameter(function* fn, vdecl* var, bool byReference) {
         place_next(fn->firstRefParam, var);
         if (fn->declsTail == fn->firstRefParam) fn->declsTail = var;
     }
+    if (BlockIndex* index = builtIndex(fn)) index->params.try_emplace(var->name, var);
     return true;
 }
 
-void insert_constant(Block* block, constant* con) { appendTo(block->consts, block->constsTail, con); }
+void insert_constant(Block* block, constant* con) {
+    appendTo(block->consts, block->constsTail, con);
+    if (BlockIndex* index = builtIndex(block)) index->consts.try_emplace(con->name, con);
+}
 
-void insert_function(Block* block, function* fn) { pushFront(block->functions, fn); }
+void insert_function(Block* block, function* fn) {
+    pushFront(block->functions, fn);
+    if (BlockIndex* index = builtIndex(block)) index->functions[fn->name] = fn;
+}
 
 void insert_generator(Block* block, objectproto* gen) {
     Block* root = rootBlock(block);
     pushFront(static_cast<LearnUnit*>(root)->generators, gen);
+    if (BlockIndex* index = builtIndex(root)) index->generators[gen->name] = gen;
+}
+
+void insert_attribute(Block* generator, attrdecl* attr, attrdecl*& tail) {
+    appendTo(generator->attrs, tail, attr);
+    if (BlockIndex* index = builtIndex(generator)) index->attrs.try_emplace(attr->name, attr);
 }
 
 int var_type(const vdecl* var) {

@@ -26,6 +26,22 @@ void insert_constant(Block* block, constant* con);
 // Functions and generators go to the head of their list.
 void insert_function(Block* block, function* fn);
 void insert_generator(Block* block, objectproto* gen);
+// Attribute parameters of a generator stand in written order.
+void insert_attribute(Block* generator, attrdecl* attr, attrdecl*& tail);
+
+// While one of these lives (a parse), lookups use hash indexes of the
+// blocks' names instead of walking their lists; nested scopes share the
+// outermost one's indexes.
+class SymbolIndexScope {
+public:
+    SymbolIndexScope();
+    ~SymbolIndexScope();
+    SymbolIndexScope(const SymbolIndexScope&) = delete;
+    SymbolIndexScope& operator=(const SymbolIndexScope&) = delete;
+
+private:
+    bool owner_ = false;
+};
 
 int var_type(const vdecl* var);
 int const_type(const constant* con);
