@@ -9,6 +9,10 @@
 #include <vector>
 
 #include "app/context.h"
+#include "interp/control.h"
+#include "interp/operators.h"
+#include "interp/release.h"
+#include "lang/orvx_parser.h"
 #include "lang/include.h"
 #include "lang/parser.h"
 #include "lang/scanner.h"
@@ -166,4 +170,115 @@ TEST(Parser, DeclarationOrders) {
     EXPECT_EQ(declNames(get_function(p.unit, "h")), (std::vector<std::string>{"x", "b", "d", "e"}));
     EXPECT_EQ(get_var(p.unit, "g"), p.unit->decls);
     EXPECT_EQ(p.unit->functions->name, std::string("main"));
+}
+
+namespace {
+
+// The expression of the first statement of a function's body.
+op* firstExpr(Parsed& p, const char* fn) { return get_function(p.unit, fn)->body->expr; }
+
+}  // namespace
+
+TEST(Parser, PrecedenceAndAssociativity) {
+    Parsed& p = parse(
+        "int a, w, x, y, z; float f; text t;\n"
+        "void e1() { a = 1 + 2 * 3; }\n"
+        "void e2() { a = 2 << 1 + 1; }\n"
+        "void e3() { a = w < x == y < z; }\n"
+        "void e4() { a = x || y && z; }\n"
+        "void e5() { x = y = 3; }\n"
+        "void e6() { f = 7 / 2; }\n"
+        "void e7() { a = 7 % 2; }\n"
+        "void e8() { t = t + 1; }\n"
+        "void e9() { f = 2 ** 3 ** 2; }\n");
+    ASSERT_EQ(p.err, "");
+    auto rhs = [&](const char* fn) { return firstExpr(p, fn)->right; };
+    EXPECT_EQ(rhs("e1")->routine.l, &l_add);
+    EXPECT_EQ(rhs("e1")->right->routine.l, &l_mul);
+    EXPECT_EQ(rhs("e2")->routine.l, &l_lshift);
+    EXPECT_EQ(rhs("e2")->right->routine.l, &l_add);
+    EXPECT_EQ(rhs("e3")->routine.l, &l_eq);
+    EXPECT_EQ(rhs("e3")->left.op->routine.l, &l_lt);
+    EXPECT_EQ(rhs("e4")->routine.l, &l_or);
+    EXPECT_EQ(rhs("e4")->right->routine.l, &l_and);
+    op* chain = firstExpr(p, "e5");
+    EXPECT_EQ(chain->routine.l, &l_ass);
+    EXPECT_EQ(chain->right->routine.l, &l_ass);
+    EXPECT_EQ(chain->right->left.op->left.decl, get_var(p.unit, "y"));
+    EXPECT_EQ(rhs("e6")->flag, T_OPER + VT_FLOAT);
+    EXPECT_EQ(rhs("e6")->routine.r, &r_div);
+    EXPECT_EQ(rhs("e7")->flag, T_OPER + VT_INT);
+    EXPECT_EQ(rhs("e8")->flag, T_OPER + VT_TEXT);
+    EXPECT_EQ(rhs("e8")->routine.t, &t_add);
+    EXPECT_EQ(rhs("e9")->right->routine.l, &l_pow);
+    EXPECT_EQ(rhs("e9")->left.op->flag, T_CONST + VT_INT);
+}
+
+TEST(Parser, ControlRecords) {
+    Parsed& p = parse(
+        "int x, y;\n"
+        "void loops() { for (x = 0; x < 3; x++) y = x; }\n"
+        "void branch() { if (x) y = 1; else { y = 2; y = 3; } }\n"
+        "void cases() { switch (x) { case 1: y = 1; y = 4; case 2: ; default: y = 0; } }\n");
+    ASSERT_EQ(p.err, "");
+    simaction* init = get_function(p.unit, "loops")->body;
+    ASSERT_NE(init->expr, nullptr);
+    simaction* loop = nextOf(init);
+    ASSERT_NE(loop, nullptr);
+    EXPECT_EQ(loop->nested->control, &FOR);
+    simaction* body = loop->nested->nested;
+    EXPECT_EQ(count_object(body), 2);  // the body, then the step
+    EXPECT_EQ(nextOf(body)->expr->routine.l, &l_postplus);
+
+    simaction* ifRecord = get_function(p.unit, "branch")->body->nested;
+    EXPECT_EQ(ifRecord->control, &IF);
+    EXPECT_EQ(count_object(ifRecord->nested), 1);
+    EXPECT_EQ(count_object(ifRecord), 3);  // the record and the else part's two statements
+
+    simaction* sw = get_function(p.unit, "cases")->body->nested;
+    EXPECT_EQ(sw->control, &SWITCH);
+    simaction* case1 = nextOf(sw);
+    EXPECT_EQ(case1->cond->left.i, 1);
+    EXPECT_EQ(count_object(case1->nested), 2);
+    simaction* case2 = nextOf(case1);
+    EXPECT_EQ(case2->nested, nullptr);
+    simaction* fallback = nextOf(case2);
+    EXPECT_EQ(fallback->isDefault, 1);
+    EXPECT_EQ(nextOf(fallback), nullptr);
+}
+
+TEST(Parser, NamesResolveInScopeOrder) {
+    Parsed& p = parse(
+        "int v; const int C = 2;\n"
+        "int f(int v) { return v + C + time + g(); }\n"
+        "int g() { return v + f(1); }\n");
+    ASSERT_EQ(p.err, "");
+    function* f = get_function(p.unit, "f");
+    op* sum = f->body->retexpr;
+    // ((v + C) + time) + g(): the parameter, the constant, a builtin, a
+    // function declared later and back-patched.
+    EXPECT_EQ(sum->left.op->left.op->left.op->left.decl, f->decls);
+    EXPECT_EQ(sum->left.op->left.op->right->flag, T_NAMEDCONST + VT_INT);
+    EXPECT_EQ(accessMethod(sum->left.op->right->flag), T_BUILTIN);
+    EXPECT_EQ(sum->right->flag, T_FUNC + VT_INT);
+    EXPECT_EQ(sum->right->left.act->target.fn, get_function(p.unit, "g"));
+    EXPECT_EQ(p.unit->forwardCalls, nullptr);
+    op* back = get_function(p.unit, "g")->body->retexpr;
+    EXPECT_EQ(back->left.op->left.decl, p.unit->decls);
+}
+
+TEST(Parser, StatementStringsUseTheRunningFunctionsScope) {
+    Parsed& p = parse("int g; void main() { int local; local = 1; }\n");
+    ASSERT_EQ(p.err, "");
+    function* fn = get_function(p.unit, "main");
+    funcinst frame;
+    frame.owner = fn;
+    p.unit->currentFrame = &frame;
+    simaction* s = parse_statement(&p.ctx, "local = g + 2;");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->expr->left.op->left.decl, fn->decls);
+    f_simulate(&p.ctx, s, 1);
+    EXPECT_EQ(parse_statement(&p.ctx, nullptr), nullptr);
+    p.unit->currentFrame = nullptr;
+    EXPECT_EQ(p.ctx.runState, 0u);
 }
