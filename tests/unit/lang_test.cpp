@@ -205,13 +205,13 @@ TEST(Parser, PrecedenceAndAssociativity) {
     EXPECT_EQ(chain->routine.l, &l_ass);
     EXPECT_EQ(chain->right->routine.l, &l_ass);
     EXPECT_EQ(chain->right->left.op->left.decl, get_var(p.unit, "y"));
-    EXPECT_EQ(rhs("e6")->flag, T_OPER + VT_FLOAT);
+    EXPECT_EQ(rhs("e6")->flag, int(T_OPER) + VT_FLOAT);
     EXPECT_EQ(rhs("e6")->routine.r, &r_div);
-    EXPECT_EQ(rhs("e7")->flag, T_OPER + VT_INT);
-    EXPECT_EQ(rhs("e8")->flag, T_OPER + VT_TEXT);
+    EXPECT_EQ(rhs("e7")->flag, int(T_OPER) + VT_INT);
+    EXPECT_EQ(rhs("e8")->flag, int(T_OPER) + VT_TEXT);
     EXPECT_EQ(rhs("e8")->routine.t, &t_add);
     EXPECT_EQ(rhs("e9")->right->routine.l, &l_pow);
-    EXPECT_EQ(rhs("e9")->left.op->flag, T_CONST + VT_INT);
+    EXPECT_EQ(rhs("e9")->left.op->flag, int(T_CONST) + VT_INT);
 }
 
 TEST(Parser, ControlRecords) {
@@ -258,9 +258,9 @@ TEST(Parser, NamesResolveInScopeOrder) {
     // ((v + C) + time) + g(): the parameter, the constant, a builtin, a
     // function declared later and back-patched.
     EXPECT_EQ(sum->left.op->left.op->left.op->left.decl, f->decls);
-    EXPECT_EQ(sum->left.op->left.op->right->flag, T_NAMEDCONST + VT_INT);
+    EXPECT_EQ(sum->left.op->left.op->right->flag, int(T_NAMEDCONST) + VT_INT);
     EXPECT_EQ(accessMethod(sum->left.op->right->flag), T_BUILTIN);
-    EXPECT_EQ(sum->right->flag, T_FUNC + VT_INT);
+    EXPECT_EQ(sum->right->flag, int(T_FUNC) + VT_INT);
     EXPECT_EQ(sum->right->left.act->target.fn, get_function(p.unit, "g"));
     EXPECT_EQ(p.unit->forwardCalls, nullptr);
     op* back = get_function(p.unit, "g")->body->retexpr;
