@@ -318,8 +318,13 @@ translation* ParserState::trans(Block* block) {
         f_events(ctx, events);
         return nullptr;
     }
+    // The statement runs when the event arrives, outside any window
+    // declaration.
+    WinObj* declaring = window;
+    window = nullptr;
     StmtList actions;
     statement(block, actions);
+    window = declaring;
     translation* result = mustNew<translation>(ctx);
     result->events = events;
     result->actions = actions.head;

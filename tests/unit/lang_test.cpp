@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -281,4 +282,47 @@ TEST(Parser, StatementStringsUseTheRunningFunctionsScope) {
     EXPECT_EQ(parse_statement(&p.ctx, nullptr), nullptr);
     p.unit->currentFrame = nullptr;
     EXPECT_EQ(p.ctx.runState, 0u);
+}
+
+TEST(Includes, NameLineRenamesTheUnitAndLinksAddDeclarations) {
+    char dir[] = "/tmp/talvix-lang-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::string lib = std::string(dir) + "/tools.kiv";
+    std::string linked = std::string(dir) + "/extra.kiv";
+    std::FILE* f = std::fopen(lib.c_str(), "w");
+    std::fputs("name tools 7;\nint helper() { return 1; }\n", f);
+    std::fclose(f);
+    f = std::fopen(linked.c_str(), "w");
+    std::fputs("int extra() { return later(); }\nint later() { return 2; }\n", f);
+    std::fclose(f);
+
+    Parsed& p = parse("name main 1;\ninclude tools \"file:///nonexistent/tools.kiv\";\n"
+                      "int x;\nvoid main() { x = helper(); }\n"
+                      "int dummy;\n");
+    // Without a library directory the URL is opened directly: it does not
+    // exist, so the include is skipped and helper is undeclared.
+    EXPECT_EQ(p.err, "Error at line 4: Function 'helper' is not declared\n\n");
+    EXPECT_STREQ(p.unit->programName, "main");
+
+    Parsed& q = *new Parsed;
+    parsedPrograms->push_back(&q);
+    q.ctx.parseOnly = 1;
+    q.ctx.libraryDir = dir;
+    q.unit = newLearnUnit(&q.ctx, 640, 400, 0);
+    std::string source = "name main 1;\ninclude tools;\nint x;\nvoid main() { x = helper(); }\n";
+    std::FILE* stream = fmemopen(source.data(), source.size(), "r");
+    testing::internal::CaptureStderr();
+    readsim(&q.ctx, stream);
+    std::fclose(stream);
+    LinkUrl(&q.ctx, ("file://" + linked).c_str());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    q.ctx.libraryDir = nullptr;
+    EXPECT_STREQ(q.unit->programName, "tools");
+    EXPECT_EQ(q.unit->version, 7);
+    function* extra = get_function(q.unit, "extra");
+    ASSERT_NE(extra, nullptr);
+    EXPECT_EQ(extra->body->retexpr->left.act->target.fn, get_function(q.unit, "later"));
+    std::remove(lib.c_str());
+    std::remove(linked.c_str());
+    rmdir(dir);
 }
