@@ -1,7 +1,7 @@
 // The program stream table: one entry per descriptor opened by the open
 // builtin, with the byte counts of what the program read and wrote. Local
-// files (file: URLs and plain path names) are opened directly with the
-// program's permissions checked here.
+// files (file: URLs and plain path names, resolved by the URL layer) are
+// opened directly with the program's permissions checked here.
 #include "net/streams.h"
 
 #include <fcntl.h>
@@ -9,13 +9,20 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/context.h"
+#include "core/alloc.h"
 #include "core/messages.h"
+#include "net/url.h"
 
 namespace {
+
+struct FreeText {
+    void operator()(char* text) const noexcept { TamFree(text); }
+};
 
 struct StreamEntry {
     bool open = false;
@@ -26,23 +33,6 @@ struct StreamEntry {
 
 // Indexed by descriptor; grows to the highest descriptor opened.
 std::vector<StreamEntry> fdmap;
-
-// The path a local URL names: file://host/path and file:/path give /path;
-// a name without a scheme is a path relative to the working directory.
-bool localPathOf(const char* url, std::string& path) {
-    if (std::strncmp(url, "file:", 5) == 0) {
-        const char* rest = url + 5;
-        if (std::strncmp(rest, "//", 2) == 0) {
-            rest = std::strchr(rest + 2, '/');
-            if (!rest) return false;
-        }
-        path = rest;
-        return !path.empty();
-    }
-    if (std::strchr(url, ':')) return false;
-    path = url;
-    return !path.empty();
-}
 
 int openFlagsOf(const char* mode) {
     bool reading = std::strchr(mode, 'r'), writing = std::strchr(mode, 'w');
@@ -85,9 +75,14 @@ StreamEntry* streamOf(int fd) {
 
 }  // namespace
 
+// Fetched resources come with the network layer; until then only file:
+// URLs and plain path names open.
 int OpenURL(UnitContext* ctx, const char* url, const char* mode) {
-    std::string path;
-    if (!url || !mode || !localPathOf(url, path)) return -1;
+    if (!url || !mode) return -1;
+    std::unique_ptr<char, FreeText> canonical(simplifyURL(ctx, url));
+    std::unique_ptr<char, FreeText> local(canonical ? localPathOfURL(canonical.get()) : nullptr);
+    if (!local) return -1;
+    std::string path = local.get();
     int flags = openFlagsOf(mode);
     if (!mayOpen(ctx, flags)) {
         errorMsg(ctx, MSG_WARNING,
