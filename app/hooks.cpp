@@ -5,20 +5,11 @@
 #include "app/hooks.h"
 
 #include "app/context.h"
-#include "core/alloc.h"
-#include "lang/parser.h"
 #include "net/url.h"
 
 #define WEAK __attribute__((weak))
 
-WEAK int readsim(UnitContext*, KivStream*) { return 0; }
-
 WEAK void kivthor_free(UnitContext*) {}
-
-WEAK void parser_cleanup(UnitContext* ctx) {
-    TamFree(ctx->scanFileName);
-    ctx->scanFileName = nullptr;
-}
 
 WEAK void WWWFree() {}
 WEAK void ProcessRequests() {}

@@ -9,6 +9,3 @@ struct UnitContext;
 
 // Releases the authoring model.
 void kivthor_free(UnitContext* ctx);
-
-// Frees the name of the file being scanned.
-void parser_cleanup(UnitContext* ctx);

@@ -17,9 +17,10 @@
 
 #include "app/context.h"
 #include "app/hooks.h"
-#include "builtins/handlers.h"
 #include "app/signals.h"
+#include "builtins/handlers.h"
 #include "core/alloc.h"
+#include "lang/parser.h"
 #include "net/kivstream.h"
 #include "net/url.h"
 #include "present/display.h"
