@@ -36,6 +36,8 @@ CASES = [
      ["Line 13: arg 2 wrong type (expected integer) in function random",
       "Line 13: more than 2 args in function random. Ignoring redundant."]),
     ('t = sprintf("x%ny");', ["function sprintf misses parameter 2."]),
+    ('t = sprintf("[%d %s]", 1);', ["arg 3 (text) missing in function sprintf"]),
+    ('n = strcat();', ["No parameters Strcat."]),
     ('strcat(t, 1.5);', ["Error: second parameter to Strcat is not text constant."]),
     ('n = strcat("x", "y");', ["Error: First parameter to Strcat is not a modifiable text."]),
     ('n = int2text(t, 1.5);', ["Error: Second argument to Int2Text is not an integer."]),

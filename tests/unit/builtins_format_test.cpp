@@ -1,4 +1,6 @@
-// The sprintf formatting engine, driven by a list of argument values.
+// The sprintf formatting engine at its limits, driven by a list of
+// argument values: precisions beyond the library's digits, cut-off and
+// unknown directives, %n, and fields too large to honour.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -58,36 +60,12 @@ std::string format(const char* fmt, std::vector<Arg> values = {}) {
     return formatText(&ctx, fmt, args);
 }
 
-TEST(Format, IntegerWidthsFlagsAndBases) {
-    EXPECT_EQ(format("%5d|%-5d|%05d", {42, 42, -42}), "   42|42   |-0042");
-    EXPECT_EQ(format("%x %X %#x %o", {255, 255, 255, 8}), "ff FF 0xff 10");
-    EXPECT_EQ(format("%+d %+d %i", {7, -7, 3}), "+7 -7 3");
-    EXPECT_EQ(format("%.5d|%#o|%#X", {42, 8, 171}), "00042|010|0XAB");
-    EXPECT_EQ(format("%#08x", {255}), "0x0000ff");
-    EXPECT_EQ(format("%d %x", {-2147483647 - 1, -1}), "-2147483648 -1");
-}
-
-TEST(Format, FloatConversions) {
-    EXPECT_EQ(format("%f %.2f %e %g", {3.14159, 2.005, 12345.678, 0.0001}),
-              "3.141590 2.00 1.234568e+04 0.0001");
-    EXPECT_EQ(format("%10.3f|%-10.1f|%010.2f", {-1.5, 2.25, -3.5}), "    -1.500|2.2       |-000003.50");
-    EXPECT_EQ(format("%+f % f %.0f %#.0f", {1.0, 1.0, 2.0, 2.0}), "1.000000 1.000000 2 2.");
-    EXPECT_EQ(format("%G %#g %E", {1e-10, 1.5, 2.0}), "1E-10 1.50000 2.000000E+00");
-}
-
 TEST(Format, PrecisionBeyondLibraryDigits) {
     std::string f = format("%.45f", {0.5});
     EXPECT_EQ(f, "0.5" + std::string(44, '0'));
     std::string e = format("%.41e", {1.0});
     EXPECT_EQ(e, "1." + std::string(41, '0') + "e+00");
     EXPECT_EQ(format("%.50g", {0.5}), "0.5");
-}
-
-TEST(Format, CharactersAndTexts) {
-    EXPECT_EQ(format("%c%c|%3c|%-3c|", {72, 0x169, 65, 66}), "Hi|  A|B  |");
-    EXPECT_EQ(format("%s|%8s|%-8s|%.2s", {"abc", "right", "left", "cut"}), "abc|   right|left    |cu");
-    EXPECT_EQ(format("[%s]", {nullptr}), "[<NULL>]");
-    EXPECT_EQ(format("[%05s]", {"ab"}), "[   ab]");
 }
 
 TEST(Format, UnknownAndCutDirectivesProduceNothing) {
