@@ -326,3 +326,72 @@ TEST(Includes, NameLineRenamesTheUnitAndLinksAddDeclarations) {
     std::remove(linked.c_str());
     rmdir(dir);
 }
+
+TEST(Parser, TranslationsBuildEventPatterns) {
+    Parsed& p = parse(
+        "int x;\nvoid main() {\n"
+        "  inputarea points = ((0, 0), (9, 9)), tr = (CtrlMask Button1 Release : x = 1;,\n"
+        "    Transparent \"q\" | Return Release : x = 2;, Motion : x = 3;, ShiftMask Button2 : x = 4;);\n"
+        "}\n");
+    ASSERT_EQ(p.err, "");
+    InpObj* area = get_function(p.unit, "main")->body->inpobj;
+    ASSERT_NE(area, nullptr);
+    translation* t = area->translation->expr.trans;
+    ASSERT_EQ(count_object(t), 4);
+    event* e = t->events;
+    EXPECT_EQ(e->kind, EV_BUTTON_RELEASE);
+    EXPECT_EQ(e->detail, 1);
+    EXPECT_EQ(e->mask, 8);
+    t = nextOf(t);
+    ASSERT_EQ(count_object(t->events), 2);
+    e = t->events;
+    EXPECT_EQ(e->transparent, 1);
+    EXPECT_EQ(e->kind, EV_KEY_PRESS);
+    EXPECT_EQ(e->keycode, 'q');
+    e = nextOf(e);
+    EXPECT_EQ(e->kind, EV_KEY_RELEASE);
+    EXPECT_EQ(e->keycode, 1);
+    EXPECT_EQ(e->transparent, 0);
+    t = nextOf(t);
+    EXPECT_EQ(t->events->kind, EV_MOTION);
+    ASSERT_NE(t->actions, nullptr);
+    t = nextOf(t);
+    EXPECT_EQ(t->events->kind, EV_BUTTON_PRESS);
+    EXPECT_EQ(t->events->detail, 2);
+    EXPECT_EQ(t->events->mask, 16);
+}
+
+TEST(Parser, GeneratorCallsCollectTheirArguments) {
+    Parsed& p = parse(
+        "object knob(expr c, points p, translation t) {\n"
+        "  box points = p, col = c;\n  inputarea points = p, tr = t;\n}\n"
+        "int x;\nvoid main() {\n"
+        "  knob c = x + 1, p = ((1, 2), (3, 4), (5, 6)), t = (Button1 : x = 0;);\n"
+        "}\n");
+    ASSERT_EQ(p.err, "");
+    objectproto* knob = get_object(p.unit, "knob");
+    ASSERT_NE(knob, nullptr);
+    EXPECT_EQ(knob->blockKind, BLOCK_GENERATOR);
+    EXPECT_EQ(attr_type(knob, "p"), AK_POINTS);
+    EXPECT_EQ(attr_type(knob, "missing"), 0);
+    GraphObj* box = knob->body->graphobj;
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->points->varFlag, 1);
+    EXPECT_EQ(box->points->expr.expr->left.attr, get_attr(knob, "p"));
+
+    action* call = get_function(p.unit, "main")->body->call;
+    ASSERT_NE(call, nullptr);
+    EXPECT_EQ(call->type, ACT_OBJECT);
+    EXPECT_EQ(call->target.proto, knob);
+    attrparam* arg = call->args.attrs;  // the last given stands first
+    EXPECT_STREQ(arg->name, "t");
+    EXPECT_EQ(arg->kind, AK_TRANSLATION);
+    arg = nextOf(arg);
+    EXPECT_STREQ(arg->name, "p");
+    EXPECT_EQ(arg->count, 3);
+    EXPECT_EQ(arg->isExpr, 0);
+    arg = nextOf(arg);
+    EXPECT_STREQ(arg->name, "c");
+    EXPECT_EQ(arg->isExpr, 1);
+    EXPECT_EQ(arg->expr->flag, int(T_OPER) + VT_INT);
+}
