@@ -106,20 +106,22 @@ void extendPrecision(std::string& body, const Directive& d, int missing) {
     body.insert(exponent, static_cast<std::size_t>(missing), '0');
 }
 
+// The C library's rendering of value at a precision it can honour.
+std::string libraryDigits(const Directive& d, int precision, double value) {
+    std::string spec = d.alt ? "%#.*" : "%.*";
+    spec += d.conversion;
+    int size = std::snprintf(nullptr, 0, spec.c_str(), precision, value);
+    if (size < 0) return "";
+    std::string body(static_cast<std::size_t>(size) + 1, '\0');
+    std::snprintf(body.data(), body.size(), spec.c_str(), precision, value);
+    body.resize(static_cast<std::size_t>(size));
+    return body;
+}
+
 void appendFloat(std::string& out, const Directive& d, double value) {
     int precision = d.precision < 0 ? 6 : d.precision;
     int asked = std::min(precision, kMaxFloatDigits);
-    char spec[8] = "%";
-    if (d.alt) std::strcat(spec, "#");
-    std::strcat(spec, ".*");
-    std::size_t end = std::strlen(spec);
-    spec[end] = d.conversion;
-    spec[end + 1] = '\0';
-    int size = std::snprintf(nullptr, 0, spec, asked, value);
-    if (size < 0) return;
-    std::string body(static_cast<std::size_t>(size) + 1, '\0');
-    std::snprintf(body.data(), body.size(), spec, asked, value);
-    body.resize(static_cast<std::size_t>(size));
+    std::string body = libraryDigits(d, asked, value);
     std::string head;
     if (!body.empty() && body[0] == '-') {
         head = "-";
