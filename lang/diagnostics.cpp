@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "app/context.h"
 #include "core/messages.h"
 #include "lang/parser_state.h"
 
@@ -22,6 +23,11 @@ void failedPredicate(const char* predicate) {
     std::fflush(stderr);
 }
 
+// Outside a parse there is no line to name: the text goes out as it is.
 void reportDeclaration(UnitContext* ctx, int level, const char* text) {
+    if (!globals || !globals->parserState) {
+        errorMsg(ctx, level, text);
+        return;
+    }
     errorMsg(ctx, level, formatMsg("Error at line %d: %s\n", currentParseLine(), text).c_str());
 }

@@ -49,7 +49,14 @@ private:
     SymbolIndexScope index_;
 };
 
-void scanSource(CharSource& source, TokenArray& tokens) { scanAll(source, tokens); }
+// Scans with the context made global, so that a token buffer that cannot
+// grow ends the player through the cleanup path.
+void scanWithContext(UnitContext* ctx, CharSource& source, TokenArray& tokens) {
+    UnitContext* saved = globals;
+    globals = ctx;
+    scanAll(source, tokens);
+    globals = saved;
+}
 
 // Float to int conversion truncating toward zero, saturating at the ends.
 std::int32_t clampToInt(double value) {
@@ -127,10 +134,7 @@ bool ParserState::recover(const char* description, int until1, int until2, int u
 int readsim(UnitContext* ctx, KivStream* stream) {
     auto source = std::make_unique<CharSource>(stream);
     TokenArray tokens;
-    UnitContext* savedGlobals = globals;
-    globals = ctx;
-    scanSource(*source, tokens);
-    globals = savedGlobals;
+    scanWithContext(ctx, *source, tokens);
     if (!ctx->learnUnit) {
         parse_lerror(ctx, "Backpatch - No learn unit!", 0);
         return 1;
@@ -147,9 +151,10 @@ simaction* parse_statement(UnitContext* ctx, const char* text) {
     Block* scope = unit->currentFrame && unit->currentFrame->owner ? unit->currentFrame->owner : unit;
     auto source = std::make_unique<CharSource>(text);
     TokenArray tokens;
+    scanWithContext(ctx, *source, tokens);
+    if (tokens.count() <= 1) return nullptr;  // nothing but the end of the text
     ParserState parser(ctx, tokens, unit);
     ParseScope parseScope(ctx, &parser);
-    scanSource(*source, tokens);
     StmtList out;
     parser.statement(scope, out);
     parser.backpatch();
@@ -159,7 +164,7 @@ simaction* parse_statement(UnitContext* ctx, const char* text) {
 void parseNested(UnitContext* ctx, KivStream* stream, bool resolveCalls) {
     auto source = std::make_unique<CharSource>(stream);
     TokenArray tokens;
-    scanSource(*source, tokens);
+    scanWithContext(ctx, *source, tokens);
     ParserState parser(ctx, tokens, ctx->learnUnit);
     ParseScope scope(ctx, &parser);
     includeFile(ctx, ctx->learnUnit);
