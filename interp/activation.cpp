@@ -12,6 +12,7 @@
 #include "interp/eval.h"
 #include "interp/inst_support.h"
 #include "interp/instantiate.h"
+#include "interp/pool.h"
 #include "interp/release.h"
 #include "present/objects.h"
 #include "present/objmodel.h"
@@ -37,25 +38,27 @@ void setAliases(funcinst* frame, bool bound) {
 void addInstance(Frame* frame, vinst* inst) { place_next(frame->instances, inst); }
 
 void newSentinel(UnitContext* ctx, Frame* frame) {
-    frame->instances = mustNew<vinst>(ctx);
+    frame->instances = poolNew<vinst>(ctx);
     init_list(frame->instances);
 }
 
 void saveCurrents(UnitContext* ctx, function* fn, funcinst* frame) {
     vinstlist* tail = nullptr;
     for (vdecl* decl = fn->decls; decl; decl = nextOf(decl)) {
-        vinstlist* node = mustNew<vinstlist>(ctx);
+        vinstlist* node = poolNew<vinstlist>(ctx);
         node->inst = decl->current;
         appendTo(frame->saved, tail, node);
     }
 }
 
-void restoreCurrents(UnitContext* ctx, function* fn, funcinst* frame) {
+void restoreCurrents(function* fn, funcinst* frame) {
     vinstlist* node = frame->saved;
     for (vdecl* decl = fn->decls; decl && node; decl = nextOf(decl), node = nextOf(node))
         decl->current = node->inst;
-    f_fastlist(ctx, frame->saved);
-    frame->saved = nullptr;
+    while (vinstlist* n = frame->saved) {
+        frame->saved = nextOf(n);
+        poolFree(n);
+    }
 }
 
 const char* kindWord(int base) {
@@ -218,7 +221,7 @@ void r_function(UnitContext* ctx, function* fn, funcinst* frame) {
     }
     f_simulate(ctx, frame->body, 0);
     frame->body = nullptr;
-    restoreCurrents(ctx, fn, frame);
+    restoreCurrents(fn, frame);
     for (elemref* ref = frame->elemRefs; ref; ref = nextOf(ref)) {
         ref->formal->alias = nullptr;
         f_intarray(ctx, ref->access);
@@ -278,7 +281,7 @@ void r_object(UnitContext* ctx, objectproto*, objectinst* frame) {
         else
             f_vinst(ctx, inst);
     }
-    TamFree(sentinel);
+    poolFree(sentinel);
     frame->instances = nullptr;
     f_simulate(ctx, frame->body, 0);
     frame->body = nullptr;

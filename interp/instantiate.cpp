@@ -14,6 +14,7 @@
 #include "interp/eval.h"
 #include "interp/inst_support.h"
 #include "interp/operators.h"
+#include "interp/pool.h"
 #include "interp/release.h"
 #include "present/objects.h"
 #include "present/objmodel.h"
@@ -27,11 +28,6 @@ constexpr long long kMaxArrayElements = INT32_MAX;
 constexpr long long kMaxArrayBytes = 4LL << 30;
 
 void report(UnitContext* ctx, const std::string& text) { errorMsg(ctx, MSG_ERROR, text.c_str()); }
-
-template <class T>
-T* newRecord(UnitContext* ctx) {
-    return mustNew<T>(ctx);
-}
 
 // Appends to a list built front to back.
 template <class T>
@@ -159,7 +155,7 @@ void buildArray(UnitContext* ctx, vdecl* decl, vinst* inst) {
 }  // namespace
 
 vinst* c_vinst(UnitContext* ctx, vdecl* decl) {
-    vinst* inst = newRecord<vinst>(ctx);
+    vinst* inst = poolNew<vinst>(ctx);
     init_list(inst);
     inst->decl = decl;
     switch (decl->type) {
@@ -179,7 +175,7 @@ vinst* c_vinst(UnitContext* ctx, vdecl* decl) {
         break;
     default:
         report(ctx, formatMsg("Internal Error: Unknown variable type '%c' %s", decl->type, decl->name));
-        TamFree(inst);
+        poolFree(inst);
         return nullptr;
     }
     return inst;
@@ -188,7 +184,7 @@ vinst* c_vinst(UnitContext* ctx, vdecl* decl) {
 // Node builders.
 
 op* newOp(UnitContext* ctx, int flag, int line) {
-    op* node = newRecord<op>(ctx);
+    op* node = poolNew<op>(ctx);
     node->flag = static_cast<std::uint8_t>(flag);
     node->line = line;
     return node;
@@ -226,12 +222,12 @@ op* literalNow(UnitContext* ctx, op* tree, int base, int line) {
 }
 
 intarray* aliasAccess(UnitContext* ctx, intarray* alias, int line) {
-    intarray* access = newRecord<intarray>(ctx);
+    intarray* access = poolNew<intarray>(ctx);
     access->type = DO_VINST;
     access->array.inst = alias->array.inst;
     param* tail = nullptr;
     for (param* index = alias->indexes; index; index = nextOf(index)) {
-        param* fixed = newRecord<param>(ctx);
+        param* fixed = poolNew<param>(ctx);
         fixed->line = index->line;
         fixed->expr = intLiteral(ctx, par_value(ctx, index), line);
         append(access->indexes, tail, fixed);
@@ -305,7 +301,7 @@ op* operatorCopy(UnitContext* ctx, op* src, op* node) {
     if (isExprval(src)) {
         op* operand = i_oper(ctx, src->left.op);
         int line = src->line;
-        TamFree(node);
+        poolFree(node);
         return literalNow(ctx, operand, exprvalBase(src, operand), line);
     }
     bool untypedTarget = src->left.op && (src->left.op->flag == T_ATTR || src->left.op->valtype == 0);
@@ -330,7 +326,7 @@ op* variableReference(UnitContext* ctx, op* src, op* node) {
     }
     if (!decl->current) {
         report(ctx, formatMsg("Internal error: Variable %s has no instance", decl->name));
-        TamFree(node);
+        poolFree(node);
         return intLiteral(ctx, 0, src->line);
     }
     node->left.inst = decl->current;
@@ -344,7 +340,7 @@ op* attributeReference(UnitContext* ctx, op* src, op* node) {
     attrdecl* attr = src->left.attr;
     op* bound = attr && attr->kind != AK_POINTS ? attr->expr : nullptr;
     int line = src->line;
-    TamFree(node);
+    poolFree(node);
     if (!bound) return intLiteral(ctx, 0, line);
     bool arrayRef = bound->flag >= 17 && bound->flag <= 19;
     if (src->flag == T_ATTRIDX && arrayRef && src->right && src->right->left.arr) {
@@ -410,14 +406,14 @@ op* i_oper(UnitContext* ctx, op* src) {
         return attributeReference(ctx, src, node);
     default:
         report(ctx, formatMsg("Internal error: Illegal value '%d' for op->flag in i_oper", src->flag));
-        TamFree(node);
+        poolFree(node);
         return nullptr;
     }
 }
 
 action* i_action(UnitContext* ctx, action* src) {
     if (!src) return nullptr;
-    action* act = newRecord<action>(ctx);
+    action* act = poolNew<action>(ctx);
     act->type = src->type;
     act->line = src->line;
     act->target = src->target;
@@ -445,7 +441,7 @@ param* i_param(UnitContext* ctx, param* list) {
     param* head = nullptr;
     param* tail = nullptr;
     for (param* src = list; src; src = nextOf(src)) {
-        param* copy = newRecord<param>(ctx);
+        param* copy = poolNew<param>(ctx);
         copy->line = src->line;
         copy->expr = i_oper(ctx, src->expr);
         append(head, tail, copy);
@@ -493,7 +489,7 @@ attrparam* i_attrparam(UnitContext* ctx, attrparam* list) {
     attrparam* head = nullptr;
     attrparam* tail = nullptr;
     for (attrparam* src = list; src; src = nextOf(src)) {
-        attrparam* copy = newRecord<attrparam>(ctx);
+        attrparam* copy = mustNew<attrparam>(ctx);
         copy->kind = src->kind;
         copy->isExpr = src->isExpr;
         copy->name = src->name ? dupText(ctx, src->name) : nullptr;
@@ -509,7 +505,7 @@ attrparam* i_attrparam(UnitContext* ctx, attrparam* list) {
 
 intarray* i_intarray(UnitContext* ctx, intarray* src) {
     if (!src) return nullptr;
-    intarray* access = newRecord<intarray>(ctx);
+    intarray* access = poolNew<intarray>(ctx);
     access->type = DO_VINST;
     access->array.inst = src->type == DO_VINST ? src->array.inst : src->array.decl ? src->array.decl->current : nullptr;
     access->indexes = i_param(ctx, src->indexes);
@@ -520,7 +516,7 @@ simaction* i_simactions(UnitContext* ctx, simaction* list, Frame* frame) {
     simaction* head = nullptr;
     simaction* tail = nullptr;
     for (simaction* src = list; src; src = nextOf(src)) {
-        simaction* s = newRecord<simaction>(ctx);
+        simaction* s = poolNew<simaction>(ctx);
         s->frame = frame;
         if (src->call) {
             s->call = i_action(ctx, src->call);

@@ -10,6 +10,7 @@
 #include "interp/access.h"
 #include "interp/inst_support.h"
 #include "interp/instantiate.h"
+#include "interp/pool.h"
 #include "interp/simplify.h"
 #include "present/learnunit.h"
 #include "present/objects.h"

@@ -6,6 +6,7 @@
 #include "app/context.h"
 #include "core/alloc.h"
 #include "interp/access.h"
+#include "interp/pool.h"
 #include "present/objmodel.h"
 
 namespace {
@@ -90,7 +91,7 @@ void f_oper(UnitContext* ctx, op* node) {
         break;
     }
     f_oper(ctx, node->right);
-    TamFree(node);
+    poolFree(node);
 }
 
 void f_action(UnitContext* ctx, action* act) {
@@ -99,13 +100,13 @@ void f_action(UnitContext* ctx, action* act) {
         f_attrparam(ctx, act->args.attrs);
     else
         f_param(ctx, act->args.params);
-    TamFree(act);
+    poolFree(act);
 }
 
 void f_param(UnitContext* ctx, param* list) {
     releaseList(list, [ctx](param* p) {
         f_oper(ctx, p->expr);
-        TamFree(p);
+        poolFree(p);
     });
 }
 
@@ -129,7 +130,7 @@ void f_fparam(UnitContext*, fparam* list) {
 void f_intarray(UnitContext* ctx, intarray* access) {
     if (!access) return;
     f_param(ctx, access->indexes);
-    TamFree(access);
+    poolFree(access);
 }
 
 void f_simulate(UnitContext* ctx, simaction* list, int kill) {
@@ -144,7 +145,7 @@ void f_simulate(UnitContext* ctx, simaction* list, int kill) {
             killGraphObj(ctx, s->graphobj);
             killInpObj(ctx, s->inpobj);
         }
-        TamFree(s);
+        poolFree(s);
     });
 }
 
@@ -160,7 +161,7 @@ void f_vinst(UnitContext*, vinst* inst) {
         if (decl->type & VT_ARRAY) TamFree(inst->value.p);
     }
     TamFree(inst->dims);
-    TamFree(inst);
+    poolFree(inst);
 }
 
 void f_vinsts(UnitContext* ctx, vinst* list) {
@@ -215,19 +216,19 @@ void f_funcinst(UnitContext* ctx, funcinst* frame) {
     f_inpobj(ctx, frame->inputs);
     f_vinsts(ctx, frame->instances);
     f_simulate(ctx, frame->body, 0);
-    f_fastlist(ctx, frame->saved);
+    releaseList(frame->saved, [](vinstlist* n) { poolFree(n); });
     releaseList(frame->elemRefs, [ctx](elemref* e) {
         f_intarray(ctx, e->access);
         TamFree(e);
     });
-    TamFree(frame);
+    poolFree(frame);
 }
 
 void f_objectinst(UnitContext* ctx, objectinst* frame) {
     if (!frame) return;
     f_vinsts(ctx, frame->instances);
     f_simulate(ctx, frame->body, 0);
-    TamFree(frame);
+    poolFree(frame);
 }
 
 void f_objectprotos(UnitContext* ctx, objectproto* list) {

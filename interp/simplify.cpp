@@ -10,6 +10,7 @@
 #include "core/messages.h"
 #include "interp/inst_support.h"
 #include "interp/instantiate.h"
+#include "interp/pool.h"
 #include "interp/operators.h"
 #include "interp/release.h"
 #include "present/objects.h"
@@ -62,7 +63,7 @@ op* variable(UnitContext* ctx, op* src, Attrib* attr, int* constant) {
 // the given index list simplified.
 op* arrayAccess(UnitContext* ctx, int flag, int line, intarray* src, param* indexes, Attrib* attr, int* call) {
     op* node = newOp(ctx, flag, line);
-    intarray* access = mustNew<intarray>(ctx);
+    intarray* access = poolNew<intarray>(ctx);
     access->type = DO_VINST;
     access->array.inst = src->type == DO_VINST ? src->array.inst : src->array.decl ? src->array.decl->current : nullptr;
     access->indexes = SimplifyParam(ctx, indexes, attr, call);
@@ -178,7 +179,7 @@ param* SimplifyParam(UnitContext* ctx, param* list, Attrib* attr, int* hasCall) 
     param* head = nullptr;
     param* tail = nullptr;
     for (param* src = list; src; src = nextOf(src)) {
-        param* copy = mustNew<param>(ctx);
+        param* copy = poolNew<param>(ctx);
         copy->line = src->line;
         int constant = 0;
         copy->expr = SimplifyOper(ctx, src->expr, attr, &constant, hasCall);
@@ -190,7 +191,7 @@ param* SimplifyParam(UnitContext* ctx, param* list, Attrib* attr, int* hasCall) 
 attrparam* SimplifyAttrparam(UnitContext* ctx, attrparam* list, Attrib*, int*) { return i_attrparam(ctx, list); }
 
 action* SimplifyAction(UnitContext* ctx, action* src, Attrib* attr, int* hasCall) {
-    action* act = mustNew<action>(ctx);
+    action* act = poolNew<action>(ctx);
     act->type = src->type;
     act->line = src->line;
     act->target = src->target;

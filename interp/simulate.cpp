@@ -18,6 +18,7 @@
 #include "interp/callstack.h"
 #include "interp/eval.h"
 #include "interp/instantiate.h"
+#include "interp/pool.h"
 #include "present/objects.h"
 
 namespace {
@@ -64,7 +65,7 @@ Value callFunction(UnitContext* ctx, function* fn, param* args) {
         tooDeep(ctx, "function", fn->name);
         return {};
     }
-    funcinst* frame = mustNew<funcinst>(ctx);
+    funcinst* frame = poolNew<funcinst>(ctx);
     frame->owner = fn;
     frame->caller = unit->currentFrame;
     frame->serial = ++lastSerial;
@@ -80,7 +81,7 @@ Value callFunction(UnitContext* ctx, function* fn, param* args) {
     r_function(ctx, fn, frame);
     unit->currentFrame = frame->caller;
     unit->objectContext = savedContext;
-    TamFree(frame);
+    poolFree(frame);
     return result;
 }
 
@@ -271,7 +272,7 @@ void GenObject(UnitContext* ctx, objectproto* proto, attrparam* args) {
         tooDeep(ctx, "object generator", proto->name);
         return;
     }
-    objectinst* frame = mustNew<objectinst>(ctx);
+    objectinst* frame = poolNew<objectinst>(ctx);
     frame->owner = proto;
     frame->caller = unit->currentFrame;
     frame->serial = ++lastSerial;
@@ -282,7 +283,7 @@ void GenObject(UnitContext* ctx, objectproto* proto, attrparam* args) {
     endReturn(ctx, unit, frame, saved);
     r_object(ctx, proto, frame);
     unit->currentFrame = frame->caller;
-    TamFree(frame);
+    poolFree(frame);
 }
 
 void set_time(UnitContext* ctx) {
