@@ -216,16 +216,19 @@ private:
             if (c < 0) return false;
             if (c == '\n') ++line_;
             if (c != '*') continue;
-            while (src_.peek() == '*') src_.get();
+            int stars = 1;
+            while (src_.peek() == '*') {
+                src_.get();
+                ++stars;
+            }
             int next = src_.peek();
             if (next == '/') {
                 src_.get();
                 return true;
             }
             if (next < 0) {
-                startLine_ = line_;
                 len_ = 0;
-                append('*');
+                while (stars-- > 0) append('*');
                 invalid();
                 return false;
             }

@@ -128,6 +128,8 @@ TEST(Scanner, EndsOfInput) {
     EXPECT_EQ(comment.err, "");
     Scanned star = scan("/* open *");
     EXPECT_EQ(star.err, "invalid token near line 1 (text was '*')\n");
+    Scanned stars = scan("/* open\n***");
+    EXPECT_EQ(stars.err, "invalid token near line 2 (text was '***')\n");
     Scanned line = scan("x\n// open");
     EXPECT_EQ(line.err, "invalid token near line 2 (text was '// open')\n");
     EXPECT_EQ(line.syms.back(), SYM_EOF);
