@@ -248,50 +248,47 @@ int exprvalBase(const op* node, const op* operand) {
 
 namespace {
 
-bool isIntAssignment(OperRoutine r) {
-    static IntRoutine const assigns[] = {l_ass,     l_assplus, l_assminus,  l_assmod,   l_assdiv,
-                                         l_assmult, l_asslshift, l_assrshift, l_assbor, l_assband};
-    for (IntRoutine a : assigns)
-        if (r.any == reinterpret_cast<void*>(a)) return true;
-    return false;
-}
+// The assignment operators in their three families; the bit and shift
+// assignments exist for ints only, compound text assignments not at all.
+struct AssignFamily {
+    IntRoutine l;
+    FltRoutine r;
+    TxtRoutine t;
+};
 
-// The float routine of an int assignment routine; null for the bit and
-// shift assignments, which have none.
-FltRoutine floatAssignment(OperRoutine r) {
-    struct Pair {
-        IntRoutine from;
-        FltRoutine to;
-    };
-    static const Pair pairs[] = {{l_ass, r_ass},       {l_assplus, r_assplus}, {l_assminus, r_assminus},
-                                 {l_assdiv, r_assdiv}, {l_assmod, r_assmod},   {l_assmult, r_assmult}};
-    for (const Pair& p : pairs)
-        if (r.any == reinterpret_cast<void*>(p.from)) return p.to;
+const AssignFamily* assignmentFamily(OperRoutine routine) {
+    static const AssignFamily families[] = {
+        {l_ass, r_ass, t_ass},          {l_assplus, r_assplus, nullptr}, {l_assminus, r_assminus, nullptr},
+        {l_assdiv, r_assdiv, nullptr},  {l_assmod, r_assmod, nullptr},   {l_assmult, r_assmult, nullptr},
+        {l_assband, nullptr, nullptr},  {l_assbor, nullptr, nullptr},    {l_asslshift, nullptr, nullptr},
+        {l_assrshift, nullptr, nullptr}};
+    for (const AssignFamily& f : families) {
+        if (routine.any == reinterpret_cast<void*>(f.l) || (f.r && routine.any == reinterpret_cast<void*>(f.r)) ||
+            (f.t && routine.any == reinterpret_cast<void*>(f.t)))
+            return &f;
+    }
     return nullptr;
 }
 
 // An assignment whose target's type is settled only now (an attribute
 // reference of a generic object): the routine follows the target's type.
-op* retypedAssignment(UnitContext* ctx, op* src, op* node) {
+op* retypedAssignment(UnitContext* ctx, op* src, op* node, const AssignFamily& family) {
     op* target = i_oper(ctx, src->left.op);
     node->left.op = target;
-    node->routine = src->routine;
     int type = target ? target->valtype : 0;
-    if (type == VT_INT) {
-        node->flag = 65;
-    } else if (type == VT_FLOAT) {
-        FltRoutine routine = floatAssignment(src->routine);
-        if (!routine) {
-            paramError(ctx, src->line, "Illegal assignment operator for floating point assignment.");
-            routine = r_ass;
-        }
-        node->routine.r = routine;
+    if (type == VT_FLOAT) {
         node->flag = 66;
+        node->routine.r = family.r;
+        if (!family.r) {
+            paramError(ctx, src->line, "Illegal assignment operator for floating point assignment.");
+            node->routine.r = r_ass;
+        }
     } else if (type == VT_TEXT) {
-        node->routine.t = t_ass;
         node->flag = 67;
+        node->routine.t = t_ass;
     } else {
         node->flag = 65;
+        node->routine.l = family.l;
     }
     node->right = i_oper(ctx, src->right);
     return finishOp(ctx, node);
@@ -305,8 +302,10 @@ op* operatorCopy(UnitContext* ctx, op* src, op* node) {
         return literalNow(ctx, operand, exprvalBase(src, operand), line);
     }
     bool untypedTarget = src->left.op && (src->left.op->flag == T_ATTR || src->left.op->valtype == 0);
-    if ((src->flag == 64 || src->flag == 65) && isIntAssignment(src->routine) && untypedTarget)
-        return retypedAssignment(ctx, src, node);
+    if (untypedTarget) {
+        if (const AssignFamily* family = assignmentFamily(src->routine))
+            return retypedAssignment(ctx, src, node, *family);
+    }
     node->routine = src->routine;
     node->left.op = i_oper(ctx, src->left.op);
     node->right = src->right ? i_oper(ctx, src->right) : nullptr;
