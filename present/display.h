@@ -11,5 +11,6 @@ struct UnitContext;
 // window with its 640 by 400 drawing area.
 void openMainWin(UnitContext* ctx, int* argc, char** argv);
 
-// Destroys the window and closes the display; at cleanup.
+// Destroys the window, closes the display and forgets the resources; at
+// cleanup.
 void closeMainWin(UnitContext* ctx);

@@ -111,6 +111,8 @@ void closeMainWin(UnitContext* ctx) {
     ctx->toplevel = ctx->drawArea = nullptr;
     TamFree(ctx->shell);
     ctx->shell = nullptr;
+    TamFree(ctx->defaultURL);
+    ctx->defaultURL = nullptr;
 }
 
 int GetMousePos(UnitContext* ctx, int* x, int* y) {

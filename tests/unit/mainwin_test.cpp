@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "app/context.h"
-#include "core/alloc.h"
 #include "present/display.h"
 #include "present/shell.h"
 
@@ -42,10 +41,7 @@ private:
 
 class MainWinTest : public testing::Test {
 protected:
-    void TearDown() override {
-        closeMainWin(&ctx);
-        TamFree(ctx.defaultURL);
-    }
+    void TearDown() override { closeMainWin(&ctx); }
 
     // Runs openMainWin on the arguments; returns what it left of them.
     std::vector<std::string> open(std::vector<std::string> args) {
