@@ -7,7 +7,6 @@
 #include <ctime>
 
 #include "app/context.h"
-#include "app/shutdown.h"
 #include "app/signals.h"
 #include "net/url.h"
 #include "present/objects.h"

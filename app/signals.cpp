@@ -9,7 +9,6 @@
 #include <initializer_list>
 
 #include "app/context.h"
-#include "app/shutdown.h"
 
 namespace signals_detail {
 volatile std::sig_atomic_t noted = 0;
@@ -56,7 +55,7 @@ void onWake(XtPointer, int* fd, XtInputId*) {
 
 }  // namespace
 
-void installSignalHandlers(UnitContext*) {
+void installSignalHandlers() {
     setHandler(SIGINT, onTermination);
     setHandler(SIGTERM, onTermination);
     setHandler(SIGALRM, onGraceExpired);
@@ -79,5 +78,3 @@ void blockTerminationSignals() {
     for (int blocked : {SIGINT, SIGTERM, SIGALRM}) sigaddset(&set, blocked);
     sigprocmask(SIG_BLOCK, &set, nullptr);
 }
-
-void exitForSignal(int signal) { l_exit(signal); }

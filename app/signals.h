@@ -4,13 +4,15 @@
 #pragma once
 #include <csignal>
 
+#include "app/shutdown.h"
+
 struct UnitContext;
 
 namespace signals_detail {
 extern volatile std::sig_atomic_t noted;
 }
 
-void installSignalHandlers(UnitContext* ctx);
+void installSignalHandlers();
 
 // Once the event loop runs, a termination signal is only noted and the
 // loop ends the player through the full cleanup (the handler interrupts
@@ -23,10 +25,8 @@ void deferSignalsToEventLoop(UnitContext* ctx);
 // Keeps termination signals away while the player exits.
 void blockTerminationSignals();
 
-[[noreturn]] void exitForSignal(int signal);
-
 // Ends the player through l_exit when a termination signal was noted. One
 // load when none was: cheap enough for every interpreted statement.
 inline void serviceSignals() {
-    if (signals_detail::noted) exitForSignal(signals_detail::noted);
+    if (signals_detail::noted) l_exit(signals_detail::noted);
 }

@@ -132,7 +132,7 @@ int talvixMain(int argc, char** argv) {
     openServerPipes(ctx);
     ctx->soundServerPid = startServer(ctx, waveserver, "sound");
     ctx->musicServerPid = startServer(ctx, midiserver, "music");
-    installSignalHandlers(ctx);
+    installSignalHandlers();
     ctx->gifTransparent = ctx->gifDelay = ctx->gifInput = -1;
     ctx->cleanupPending = 1;
     if (const char* libraryDir = std::getenv("KIVLIBPATH")) ctx->libraryDir = safestrdup(libraryDir);
