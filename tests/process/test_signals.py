@@ -44,6 +44,17 @@ def redirected_stderr_leaves_nothing(binary):
     os.rmdir(tmpdir)
 
 
+def sigbus_aborts_after_stopping_servers(binary):
+    player = Idle(binary, ["empty.kiv"])
+    servers = player.wait_for_servers()
+    time.sleep(0.3)
+    status = player.signal(signal.SIGBUS)
+    err = player.stderr()
+    check(status == -signal.SIGABRT, f"status {status}")
+    check(err.endswith("Abnormal termination by signal 7.\n"), f"stderr {err!r}")
+    check(not [pid for pid in servers if alive(pid)], "servers left running")
+
+
 def signal_during_start_up(binary):
     # Signals arriving before the event loop runs take the handler's own
     # exit path; it must stop the servers and remove the file as well.
@@ -65,4 +76,4 @@ def signal_during_start_up(binary):
 if __name__ == "__main__":
     sys.exit(main([sigterm_ends_idle_player, sigint_ends_running_player,
                    missing_program_leaves_player_idle, redirected_stderr_leaves_nothing,
-                   signal_during_start_up]))
+                   sigbus_aborts_after_stopping_servers, signal_during_start_up]))
