@@ -55,6 +55,16 @@ def parse_only_from_resource_file(binary):
     check(status == 0 and err == "", f"status {status}, stderr {err!r}")
 
 
+def bad_resource_files_are_harmless(binary):
+    # A directory, a binary file and a missing file as resource files, and a
+    # library directory that does not exist: no message, no crash.
+    for resources in (".", binary, "/nonexistent/talvix.ad"):
+        env = environment(DISPLAY=None, XENVIRONMENT=resources, XAPPLRESDIR=resources,
+                          KIVLIBPATH="/nonexistent/lib")
+        status, _, err = run(binary, ["-po", "1", "empty.kiv"], env=env)
+        check(status == 0 and err == "", f"{resources}: status {status}, stderr {err!r}")
+
+
 def no_display_is_an_error(binary):
     status, _, err = run(binary, ["empty.kiv"], env=NO_DISPLAY)
     check(status == 1 and err.startswith("Error: Could not open display"), f"{status} {err!r}")
@@ -65,4 +75,5 @@ if __name__ == "__main__":
                    missing_program_is_reported, directory_is_not_a_program,
                    unknown_options_are_reported, bad_option_values_keep_defaults,
                    toolkit_options_are_removed, parse_only_from_resource_file,
+                   bad_resource_files_are_harmless,
                    no_display_is_an_error]))
