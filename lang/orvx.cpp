@@ -46,7 +46,6 @@ private:
     UnitContext* ctx_;
     ParserState* savedParser_;
     UnitContext* savedGlobals_;
-    SymbolIndexScope index_;
 };
 
 // Scans with the context made global, so that a token buffer that cannot
@@ -139,12 +138,15 @@ int readsim(UnitContext* ctx, KivStream* stream) {
         parse_lerror(ctx, "Backpatch - No learn unit!", 0);
         return 1;
     }
+    SymbolIndexScope index;
     ParserState parser(ctx, tokens, ctx->learnUnit);
     ParseScope scope(ctx, &parser);
     parser.rsim();
     return (ctx->runState & RS_STOP) ? 1 : 0;
 }
 
+// A statement string makes few lookups: they walk the lists rather than
+// index every block of a program that may be large.
 simaction* parse_statement(UnitContext* ctx, const char* text) {
     if (!text || !ctx->learnUnit) return nullptr;
     LearnUnit* unit = ctx->learnUnit;
@@ -165,6 +167,7 @@ void parseNested(UnitContext* ctx, KivStream* stream, bool resolveCalls) {
     auto source = std::make_unique<CharSource>(stream);
     TokenArray tokens;
     scanWithContext(ctx, *source, tokens);
+    SymbolIndexScope index;
     ParserState parser(ctx, tokens, ctx->learnUnit);
     ParseScope scope(ctx, &parser);
     includeFile(ctx, ctx->learnUnit);
