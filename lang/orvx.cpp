@@ -320,7 +320,6 @@ void ParserState::one_param(function* fn, fparam*& tail) {
     }
     if (LA(1) != SYM_ID) return fail();
     const char* name = LATEXT(1);
-    int line = LALINE(1);
     consume();
     int dims = 0;
     while (LA(1) == SYM_LH && LA(2) == SYM_RH) {
@@ -333,7 +332,7 @@ void ParserState::one_param(function* fn, fparam*& tail) {
     var->type = static_cast<std::uint8_t>(type + (dims ? VT_ARRAY : 0));
     var->ndims = static_cast<std::uint8_t>(dims);
     if (!insert_parameter(fn, var, byRef || dims > 0)) {
-        parse_lerror(ctx, formatMsg("Identifier %s already declared in parameter list", name).c_str(), line);
+        parse_error(ctx, formatMsg("Identifier %s already declared in parameter list", name).c_str());
         TamFree(var->name);
         TamFree(var);
         return;
