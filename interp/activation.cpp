@@ -182,6 +182,19 @@ void unfreezeObjects(funcinst* frame) {
     }
 }
 
+// Set while a returning call brings the screen up to date. The refresh
+// recomputes attributes, and an attribute that calls a function would
+// otherwise start another refresh when that function returns, and so on
+// without end.
+bool refreshing = false;
+
+void refreshAfterCall(UnitContext* ctx) {
+    if (refreshing) return;
+    refreshing = true;
+    refresh(ctx, 0);
+    refreshing = false;
+}
+
 funcinst* enclosingFunctionFrame(Frame* frame) {
     for (Frame* f = frame ? frame->caller : nullptr; f; f = f->caller)
         if (funcinst* fn = functionFrame(f)) return fn;
@@ -203,7 +216,7 @@ void i_function(UnitContext* ctx, function* fn, param* actuals, funcinst* frame)
 void r_function(UnitContext* ctx, function* fn, funcinst* frame) {
     setAliases(functionFrame(frame->caller), true);
     unfreezeObjects(frame);
-    if (frame->freezeCount == 0) refresh(ctx, 0);
+    if (frame->freezeCount == 0) refreshAfterCall(ctx);
     f_winobj(ctx, frame->windows);
     f_graphobj(ctx, frame->graphs);
     f_inpobj(ctx, frame->inputs);

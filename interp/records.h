@@ -232,7 +232,9 @@ struct PointPair {
 //     length, or, with isExpr, expr is a T_ATTR node naming a point-list
 //     attribute of the enclosing generator.
 // Instantiated copies (isCopy) borrow expressions and lists from the
-// declaration and own only their name.
+// declaration and own only their name, except that a copy whose
+// expression had attributes of an enclosing generator replaced
+// (isCopy == kOwnsExpression) owns that expression.
 struct attrparam : ListNode {
     std::uint8_t kind = 0;      // AttrKind
     std::uint8_t isExpr = 0;    // written as an expression
@@ -242,6 +244,7 @@ struct attrparam : ListNode {
     int count = 0;              // point lists: number of points
     std::uint8_t isCopy = 0;
 };
+inline constexpr std::uint8_t kOwnsExpression = 2;
 
 // Attribute parameter of an object generator, with its bound argument.
 struct attrdecl : ListNode {

@@ -112,6 +112,7 @@ void f_param(UnitContext* ctx, param* list) {
 
 void f_attrparam(UnitContext* ctx, attrparam* list) {
     releaseList(list, [ctx](attrparam* a) {
+        if (a->isCopy == kOwnsExpression) f_oper(ctx, a->expr);
         if (!a->isCopy) {
             f_oper(ctx, a->expr);
             if (a->kind == AK_POINTS && !a->isExpr) killPoints(ctx, static_cast<pointdecl*>(a->value.p));
