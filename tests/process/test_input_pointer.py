@@ -6,7 +6,7 @@ import subprocess
 import sys
 
 from player import check, main
-from xinput import Running, xdotool
+from xinput import Running, on_own_display, xdotool
 
 
 def levels_transparency_and_masks(binary):
@@ -64,5 +64,6 @@ def terminate_while_waiting_for_input(binary):
 
 
 if __name__ == "__main__":
+    on_own_display()
     sys.exit(main([levels_transparency_and_masks, double_clicks,
                    resize_reaches_an_area_away_from_the_origin, terminate_while_waiting_for_input]))
