@@ -48,7 +48,10 @@ std::int32_t flush_input(UnitContext* ctx, param* args) {
 
 std::int32_t wait_for_input(UnitContext* ctx, param* args) {
     takeArguments(ctx, args, "waitOnInput", "");
-    if (!halted(ctx)) TamWaitForEvent(ctx);
+    LearnUnit* unit = ctx->learnUnit;
+    if (!unit || halted(ctx)) return 0;
+    if (!hasUnseenEvents(unit)) TamWaitForEvent(ctx);
+    if (ctx->learnUnit == unit) markEventsSeen(unit);
     return 0;
 }
 

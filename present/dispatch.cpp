@@ -133,4 +133,5 @@ void dispatchEvents(UnitContext* ctx) {
         offerEvent(ctx, unit, ev);
         TamFree(ev);
     }
+    markEventsSeen(unit);
 }

@@ -183,6 +183,7 @@ void queueEvent(LearnUnit* unit, event* ev) {
     if (unit->eventCount >= kMaxQueuedEvents) TamFree(takeEvent(unit));
     appendTo(unit->eventHead, unit->eventTail, ev);
     ++unit->eventCount;
+    ++unit->eventSerial;
 }
 
 event* takeEvent(LearnUnit* unit) {
@@ -197,4 +198,9 @@ event* takeEvent(LearnUnit* unit) {
 
 void flushEvents(LearnUnit* unit) {
     while (event* ev = takeEvent(unit)) TamFree(ev);
+    markEventsSeen(unit);
 }
+
+bool hasUnseenEvents(const LearnUnit* unit) { return unit->eventSerial != unit->seenSerial; }
+
+void markEventsSeen(LearnUnit* unit) { unit->seenSerial = unit->eventSerial; }

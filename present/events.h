@@ -71,7 +71,15 @@ void listenForInput(UnitContext* ctx, Widget drawArea);
 // is full; every taken or flushed event is freed by the taker.
 void queueEvent(LearnUnit* unit, event* ev);
 event* takeEvent(LearnUnit* unit);
+// Frees every queued event; the program has then seen them all.
 void flushEvents(LearnUnit* unit);
+
+// Whether events arrived since the program last took note of the queue:
+// by emptying it (input, flushInput) or by waiting for it (waitOnInput).
+// An event that arrives between a program's input and its next wait must
+// end that wait, not sit in the queue until the user acts again.
+bool hasUnseenEvents(const LearnUnit* unit);
+void markEventsSeen(LearnUnit* unit);
 
 // The translation of the area whose pattern fits the event (coordinates
 // relative to the area's window), or null. Inactive areas and points

@@ -217,5 +217,7 @@ struct LearnUnit : Block {
     event* eventHead = nullptr;
     event* eventTail = nullptr;
     int eventCount = 0;                // events in the queue
+    std::uint32_t eventSerial = 0;     // events ever queued
+    std::uint32_t seenSerial = 0;      // eventSerial when the program last took note
     event* currentEvent = nullptr;
 };

@@ -61,7 +61,10 @@ class Running:
 
     def expect(self, *lines):
         for wanted in lines:
-            got = self.line()
+            try:
+                got = self.line()
+            except Failure as failure:
+                raise Failure(f"waiting for {wanted!r}: {failure}")
             check(got == wanted, f"expected {wanted!r}, got {got!r}")
 
     def quiet(self, seconds=0.4):

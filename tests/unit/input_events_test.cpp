@@ -120,6 +120,18 @@ TEST_F(Queue, AFullQueueDropsItsOldestEvent) {
     EXPECT_EQ(unit.eventCount, kMaxQueuedEvents - 1);
 }
 
+TEST_F(Queue, EventsStayUnseenUntilTheProgramEmptiesOrWaits) {
+    EXPECT_FALSE(hasUnseenEvents(&unit));
+    press(Button1, 600000);
+    EXPECT_TRUE(hasUnseenEvents(&unit));
+    flushEvents(&unit);
+    EXPECT_FALSE(hasUnseenEvents(&unit));
+    press(Button1, 700000);
+    markEventsSeen(&unit);
+    EXPECT_FALSE(hasUnseenEvents(&unit));
+    EXPECT_EQ(unit.eventCount, 1);
+}
+
 class Keys : public Queue {
 protected:
     Display* display = nullptr;
