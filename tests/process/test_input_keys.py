@@ -5,7 +5,7 @@ server."""
 import sys
 
 from player import check, main
-from xinput import Running, on_own_display
+from xinput import Running
 
 
 def keys_and_line_editing(binary):
@@ -27,5 +27,4 @@ def keys_and_line_editing(binary):
 
 
 if __name__ == "__main__":
-    on_own_display()
     sys.exit(main([keys_and_line_editing]))

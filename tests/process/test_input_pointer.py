@@ -5,8 +5,8 @@ resize of the window. Runs under the suite's X server."""
 import subprocess
 import sys
 
-from player import check, main
-from xinput import Running, on_own_display, xdotool
+from player import main
+from xinput import Running, xdotool
 
 
 def levels_transparency_and_masks(binary):
@@ -64,6 +64,5 @@ def terminate_while_waiting_for_input(binary):
 
 
 if __name__ == "__main__":
-    on_own_display()
     sys.exit(main([levels_transparency_and_masks, double_clicks,
                    resize_reaches_an_area_away_from_the_origin, terminate_while_waiting_for_input]))

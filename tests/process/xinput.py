@@ -6,24 +6,9 @@ the test learns where the drawing area lies on the screen."""
 import os
 import select
 import subprocess
-import sys
 import time
 
 from player import PROGRAMS, SANITIZER, Failure, check
-
-
-WITH_XVFB = os.path.abspath(os.path.join(os.path.dirname(PROGRAMS), "..", "..", "scripts", "with-xvfb"))
-
-
-def on_own_display():
-    """Re-runs the calling test script under an X server of its own: the
-    pointer and the keyboard are one per server, and tests running side by
-    side must not move each other's pointer."""
-    if os.environ.get("TALVIX_OWN_DISPLAY"):
-        return
-    env = dict(os.environ, TALVIX_OWN_DISPLAY="1")
-    script = os.path.abspath(sys.argv[0])
-    os.execvpe(WITH_XVFB, [WITH_XVFB, sys.executable, script] + sys.argv[1:], env)
 
 
 def xdotool(*args):
