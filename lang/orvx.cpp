@@ -397,6 +397,7 @@ void ParserState::one_var(Block* block, int type) {
 
 void ParserState::arraydecl(Block* block, vdecl* var) {
     RuleGuard guard(ctx, __LINE__);
+    var->type = static_cast<std::uint8_t>(var->type | VT_ARRAY);
     while (LA(1) == SYM_LH) {
         consume();
         int line = LALINE(1);
@@ -415,7 +416,6 @@ void ParserState::arraydecl(Block* block, vdecl* var) {
             return;
         }
     }
-    var->type = static_cast<std::uint8_t>(var->type | VT_ARRAY);
     if (LA(1) != SYM_ASSIGN) return;
     consume();
     var->init = initlist(block, 1, var->ndims);
