@@ -213,10 +213,11 @@ op* ParserState::binaryLevel(Block* block, int level) {
     RuleGuard guard(ctx, __LINE__);
     op* left = binaryLevel(block, level + 1);
     if (failed) return nullptr;
+    int chained = 0;
     while (const BinaryOp* b = binaryOp(LA(1), level)) {
         int line = LALINE(1);
         consume();
-        guard.deeper(__LINE__);
+        if (++chained % kOperatorsPerLevel == 0) guard.deeper(__LINE__);
         op* right = binaryLevel(block, level + 1);
         if (failed) {
             discardOp(ctx, left);

@@ -130,10 +130,11 @@ void discardStatements(UnitContext* ctx, simaction* list);
 void discardInits(UnitContext* ctx, vinit* list);
 
 // Counts rule nesting across nested parses; beyond 400 levels the player
-// ends with "fatal: attrib/AST stack overflow". Binary operator chains
-// count one level per operator, so no tree the parser builds is deeper
-// than the limit and everything that walks the trees recursively later
-// stays bounded too.
+// ends with "fatal: attrib/AST stack overflow". A chain of binary
+// operators is a loop, not nesting, but it builds a tree as deep as the
+// chain is long; counting one level per kOperatorsPerLevel operators keeps
+// ordinary long expressions legal while every tree the parser builds stays
+// shallow enough for the recursive walks that evaluate and free it later.
 class RuleGuard {
 public:
     RuleGuard(UnitContext* ctx, int line) : ctx_(ctx) { deeper(line); }
@@ -149,3 +150,4 @@ private:
 };
 
 inline constexpr int kMaxRuleNesting = 400;
+inline constexpr int kOperatorsPerLevel = 16;
