@@ -410,6 +410,6 @@ void drawWin(UnitContext* ctx, WinObj* win, LevNode* node, int x, int y, int wid
     int y2 = std::min(y + height, wy + win->bbox[3]);
     if (x2 <= x1 || y2 <= y1) return;
     for (LevNode* lev = win->levels; lev; lev = nextOf(lev))
-        for (GraphObj* obj = lev->graphs; obj; obj = nextOf(obj))
+        for (GraphObj* obj = lastOnNode(lev->graphs); obj; obj = prevOf(obj))
             drawGraph(ctx, obj, node, x1, y1, x2 - x1, y2 - y1, wx, wy);
 }

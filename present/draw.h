@@ -5,9 +5,18 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "core/lists.h"
 #include "present/objects.h"
 
 struct UnitContext;
+
+// Objects of one level node in drawing order: the front of a node's list
+// (the object placed on the level last) is drawn last and so stands in
+// front, as it is the first to receive events.
+template <class T>
+T* lastOnNode(T* head) {
+    return head ? static_cast<T*>(last(head)) : nullptr;
+}
 
 // Draws one object clipped to the area; into the frozen background (and
 // the node's mask) when a level node is given, else into the screen image.

@@ -245,9 +245,9 @@ bool checkStatus(UnitContext* ctx, ObjHeader* obj, int limit) {
 template <class Visit>
 void forEachItem(UnitContext* ctx, Visit visit) {
     for (LevNode* node = ctx->learnUnit->levels; node; node = nextOf(node)) {
-        for (WinObj* win = node->windows; win; win = nextOf(win))
+        for (WinObj* win = lastOnNode(node->windows); win; win = prevOf(win))
             if (checkStatus(ctx, win, 4)) visit(Item{win, win, nullptr});
-        for (GraphObj* g = node->graphs; g; g = nextOf(g))
+        for (GraphObj* g = lastOnNode(node->graphs); g; g = prevOf(g))
             if (checkStatus(ctx, g, 6)) visit(Item{g, nullptr, g});
     }
 }
@@ -287,8 +287,8 @@ void freezeNode(UnitContext* ctx, Frame* frame, LevNode* node) {
         if (it.obj->staticFlag == 1 && frozenFor(it.obj->frame, frame)) freezeItem(ctx, node, it);
         else if (it.obj->staticFlag != 2) it.obj->updateStatus = std::max(it.obj->updateStatus, 2);
     };
-    for (WinObj* win = node->windows; win; win = nextOf(win)) visit(Item{win, win, nullptr});
-    for (GraphObj* g = node->graphs; g; g = nextOf(g)) visit(Item{g, nullptr, g});
+    for (WinObj* win = lastOnNode(node->windows); win; win = prevOf(win)) visit(Item{win, win, nullptr});
+    for (GraphObj* g = lastOnNode(node->graphs); g; g = prevOf(g)) visit(Item{g, nullptr, g});
     if (!node->background && nextOf(node)) node->background = nextOf(node)->background;
 }
 
