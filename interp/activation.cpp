@@ -188,8 +188,16 @@ void unfreezeObjects(funcinst* frame) {
 // without end.
 bool refreshing = false;
 
+// A refresh with no attribute waiting, no attribute that calls functions
+// and no frozen background (whose rebuilding leaves objects to redraw)
+// would draw nothing; skipping it keeps calls cheap however many objects
+// are on the screen.
+bool screenMayChange(const LearnUnit* unit) {
+    return unit && (unit->changedHead || unit->callAttrs || unit->freezeCount > 0);
+}
+
 void refreshAfterCall(UnitContext* ctx) {
-    if (refreshing) return;
+    if (refreshing || !screenMayChange(ctx->learnUnit)) return;
     refreshing = true;
     refresh(ctx, 0);
     refreshing = false;
