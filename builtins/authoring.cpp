@@ -4,6 +4,8 @@
 #include "app/shutdown.h"
 #include "builtins/handlers.h"
 #include "builtins/support.h"
+#include "interp/builtin_frame.h"
+#include "present/popups.h"
 
 std::int32_t terminate(UnitContext* ctx, param* args) {
     takeArguments(ctx, args, "terminate", "");
@@ -31,9 +33,16 @@ std::int32_t KillObject(UnitContext* ctx, param* args) {
     return 0;
 }
 
+// Lets the user edit a text variable in the shell's modal editor.
 std::int32_t TextPopup(UnitContext* ctx, param* args) {
-    takeArguments(ctx, args, "textPopup", "T");
-    return 0;
+    if (!args || !isTextVariable(args)) {
+        takeArguments(ctx, args, "textPopup", "T");
+        return 0;
+    }
+    checkPars(ctx, nextOf(args), 1, "textPopup");
+    char* text = t_par_value(ctx, args);
+    t_set_par_value(ctx, args, textEditPopup(ctx, text ? text : emptyText(ctx)));
+    return 1;
 }
 
 std::int32_t IsLegalDir(UnitContext* ctx, param* args) {

@@ -26,8 +26,6 @@ void drawWin(UnitContext* ctx, WinObj* win, LevNode* node, int x, int y, int wid
 void newLevMask(UnitContext* ctx, LevNode* node);
 // The start picture shown before any program draws.
 void drawInitial(UnitContext* ctx, Drawable target);
-// Repaints the drawing area on exposure (call once it exists).
-void watchExposures(UnitContext* ctx);
 
 // Hit regions with the winding rule; coords holds count x, y pairs.
 Region PolygonRegion(const int* coords, int count);

@@ -131,13 +131,6 @@ Converter converterFor(int type) {
     return type >= 0 && type < LASTEvent ? kConverters[static_cast<std::size_t>(type)] : nullptr;
 }
 
-// The drawing area selects structure events only for ConfigureNotify; the
-// other structure notifications (map, unmap, reparent) are not input.
-void onDrawAreaEvent(Widget, XtPointer client, XEvent* xev, Boolean*) {
-    if (!converterFor(xev->type)) return;
-    Input(static_cast<UnitContext*>(client), xev);
-}
-
 }  // namespace
 
 std::int32_t keyCodeOfKeysym(KeySym sym) {
@@ -171,12 +164,6 @@ void HandleInput(UnitContext* ctx, XEvent* xev) {
         return;
     }
     queueEvent(unit, ev);
-}
-
-void listenForInput(UnitContext* ctx, Widget drawArea) {
-    constexpr EventMask kInputMask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
-                                     PointerMotionMask | StructureNotifyMask;
-    XtAddEventHandler(drawArea, kInputMask, False, onDrawAreaEvent, ctx);
 }
 
 void queueEvent(LearnUnit* unit, event* ev) {

@@ -63,9 +63,6 @@ std::uint8_t maskOfState(unsigned int state);
 void Input(UnitContext* ctx, XEvent* xev);
 // Converts one X event and appends it to the current learn unit's queue.
 void HandleInput(UnitContext* ctx, XEvent* xev);
-// Routes the drawing area's input events to Input through an event handler,
-// for a drawing area that has no translations of its own.
-void listenForInput(UnitContext* ctx, Widget drawArea);
 
 // Queue of the learn unit. Appending drops the oldest event when the queue
 // is full; every taken or flushed event is freed by the taker.

@@ -98,7 +98,6 @@ void openMainWin(UnitContext* ctx, int* argc, char** argv) {
     ctx->depth = DefaultDepthOfScreen(XtScreen(toplevel));
     if (!initDisplay(ctx)) c_exit(ctx, 1);
     makeGUI(ctx);
-    watchExposures(ctx);
     XtRealizeWidget(toplevel);
     XSync(display, False);
 }

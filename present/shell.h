@@ -1,4 +1,5 @@
-// The browser shell around the drawing area: URL field and status line.
+// The browser shell around the drawing area: the menu bar with its File
+// and Help menus, the URL field, and the status line.
 #pragma once
 #include <X11/Intrinsic.h>
 
@@ -6,6 +7,7 @@ struct UnitContext;
 
 struct ShellState {
     Widget paned = nullptr;
+    Widget menubar = nullptr;   // only with the menu bar
     Widget urlField = nullptr;  // only with the menu bar
     Widget status = nullptr;
 };
@@ -20,3 +22,14 @@ void setStatus(UnitContext* ctx, const char* text);
 void setURL(UnitContext* ctx, const char* url);
 // Waits until the display server has processed every request.
 void TamSync(UnitContext* ctx);
+
+// While the URL field has the keyboard focus the program pauses, so that
+// what it draws does not disturb the typing.
+void gainFocusURL(Widget w, UnitContext* ctx);
+void lostFocusURL(Widget w, UnitContext* ctx);
+
+// Menu commands.
+void ReloadCB(Widget w, XtPointer client, XtPointer call);
+void BackCB(Widget w, XtPointer client, XtPointer call);
+// Prints the main window through the outside print pipeline.
+void print_window(UnitContext* ctx);

@@ -20,20 +20,6 @@ namespace {
 
 const char kBanner[] = "Talvix 1.0";
 
-// Repaints an exposed part of the drawing area from the screen image, or
-// with the start picture while no program has shown anything.
-void onExpose(Widget, XtPointer client, XEvent* event, Boolean*) {
-    if (event->type != Expose) return;
-    auto* ctx = static_cast<UnitContext*>(client);
-    const XExposeEvent& e = event->xexpose;
-    DisplayState* ds = ctx->displayState;
-    if (ctx->learnUnit && ctx->learnUnit->screen) {
-        exposeArea(ctx, Rect{e.x, e.y, e.width, e.height});
-    } else if (ds && !ds->shownProgram && XtIsRealized(ctx->drawArea)) {
-        drawInitial(ctx, XtWindow(ctx->drawArea));
-    }
-}
-
 Window drawingWindow(UnitContext* ctx) {
     return ctx->drawArea ? XtWindow(ctx->drawArea) : None;
 }
@@ -75,10 +61,6 @@ int PointInRegion(Region region, int x, int y) { return region ? XPointInRegion(
 
 void DestroyRegion(Region region) {
     if (region) XDestroyRegion(region);
-}
-
-void watchExposures(UnitContext* ctx) {
-    if (ctx->drawArea) XtAddEventHandler(ctx->drawArea, ExposureMask, False, onExpose, ctx);
 }
 
 void SetMousePos(UnitContext* ctx, int x, int y) {
