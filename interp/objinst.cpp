@@ -26,11 +26,14 @@ funcinst* owningFrame(UnitContext* ctx, Frame* frame) {
     return nullptr;
 }
 
+// Attributes that call functions are recomputed at every update in no
+// particular order; putting them in front keeps creating many of them
+// linear.
 void enqueue(UnitContext* ctx, Attrib* attr, bool hasCall) {
     LearnUnit* unit = ctx->learnUnit;
     if (!unit) return;
     if (hasCall)
-        appendTo(unit->callAttrs, attr);
+        pushFront(unit->callAttrs, attr);
     else
         appendTo(unit->changedHead, unit->changedTail, attr);
 }
