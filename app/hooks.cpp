@@ -5,12 +5,7 @@
 #include "app/hooks.h"
 
 #include "app/context.h"
-#include "net/url.h"
 
 #define WEAK __attribute__((weak))
 
 WEAK void kivthor_free(UnitContext*) {}
-
-WEAK void WWWFree() {}
-WEAK void ProcessRequests() {}
-WEAK int RemoveMapEntry(UnitContext*, const char*) { return 0; }

@@ -1,4 +1,5 @@
-// Kiv streams: buffered reading of the local file a URL stands for.
+// Kiv streams: buffered reading of the complete local copy a URL stands
+// for. Opening waits for a fetch still under way.
 #include "net/kivstream.h"
 
 #include <sys/stat.h>
@@ -18,9 +19,7 @@ bool isDirectory(std::FILE* file) {
 }  // namespace
 
 KivStream* KivOpen(UnitContext* ctx, const char* url) {
-    char* canonical = simplifyURL(ctx, url);
-    char* path = localPathOfURL(canonical);
-    TamFree(canonical);
+    char* path = startResolveURL(ctx, url, 1);
     if (!path) return nullptr;
     std::FILE* file = std::fopen(path, "rb");
     TamFree(path);

@@ -1,7 +1,9 @@
 // The program stream table: one entry per descriptor opened by the open
 // builtin, with the byte counts of what the program read and wrote. Local
-// files (file: URLs and plain path names, resolved by the URL layer) are
-// opened directly with the program's permissions checked here.
+// files (file: URLs and plain path names) are opened directly, with the
+// program's permissions checked here. Other URLs are fetched in the
+// background and their local copy opened for reading at once; a read that
+// overtakes the download waits for it, unless the stream was opened with N.
 #include "net/streams.h"
 
 #include <fcntl.h>
@@ -16,7 +18,9 @@
 #include "app/context.h"
 #include "core/alloc.h"
 #include "core/messages.h"
+#include "net/transfer.h"
 #include "net/url.h"
+#include "net/urlmap.h"
 
 namespace {
 
@@ -26,8 +30,9 @@ struct FreeText {
 
 struct StreamEntry {
     bool open = false;
-    long bytesRead = 0;
-    long bytesWritten = 0;
+    EntryRef fetched;  // the map entry of a fetched resource; null for local files
+    long long bytesRead = 0;
+    long long bytesWritten = 0;
     bool waitForDownload = true;
 };
 
@@ -58,9 +63,11 @@ int openLocal(const std::string& path, int flags) {
     return open(path.c_str(), flags | O_CLOEXEC, 0777);
 }
 
-void registerStream(int fd, bool wait) {
+int registerStream(int fd, bool wait, EntryRef fetched) {
+    if (fd < 1) return -1;
     if (static_cast<std::size_t>(fd) >= fdmap.size()) fdmap.resize(static_cast<std::size_t>(fd) + 1);
-    fdmap[fd] = StreamEntry{true, 0, 0, wait};
+    fdmap[fd] = StreamEntry{true, std::move(fetched), 0, 0, wait};
+    return fd;
 }
 
 // Descriptors a program may use: those it opened, and standard output and
@@ -73,16 +80,14 @@ StreamEntry* streamOf(int fd) {
     return nullptr;
 }
 
-}  // namespace
+// Whatever the mode, a fetched resource is only read.
+int openFetched(UnitContext* ctx, const char* url, bool wait) {
+    EntryRef entry = resolveEntry(ctx, url, false);
+    if (!entry) return -1;
+    return registerStream(open(entry->localFile.c_str(), O_RDONLY | O_CLOEXEC), wait, entry);
+}
 
-// Fetched resources come with the network layer; until then only file:
-// URLs and plain path names open.
-int OpenURL(UnitContext* ctx, const char* url, const char* mode) {
-    if (!url || !mode) return -1;
-    std::unique_ptr<char, FreeText> canonical(simplifyURL(ctx, url));
-    std::unique_ptr<char, FreeText> local(canonical ? localPathOfURL(canonical.get()) : nullptr);
-    if (!local) return -1;
-    std::string path = local.get();
+int openLocalURL(UnitContext* ctx, const char* url, const char* mode, bool wait) {
     int flags = openFlagsOf(mode);
     if (!mayOpen(ctx, flags)) {
         errorMsg(ctx, MSG_WARNING,
@@ -90,15 +95,33 @@ int OpenURL(UnitContext* ctx, const char* url, const char* mode) {
                  "filesystem is disabled in the client.");
         return -1;
     }
-    int fd = openLocal(path, flags);
-    if (fd < 1) return -1;
-    registerStream(fd, std::strchr(mode, 'N') == nullptr);
-    return fd;
+    EntryRef entry = resolveEntry(ctx, url, false);
+    if (!entry || entry->localFile.empty()) return -1;
+    return registerStream(openLocal(entry->localFile, flags), wait, nullptr);
+}
+
+// A read that overtakes the download lets the transfer go on until the
+// bytes it asks for have arrived or the download has ended.
+void catchUp(StreamEntry& stream, int n) {
+    if (!stream.fetched || !stream.fetched->pending) return;
+    awaitBytes(stream.fetched, stream.bytesRead + n, stream.waitForDownload);
+}
+
+}  // namespace
+
+int OpenURL(UnitContext* ctx, const char* url, const char* mode) {
+    if (!url || !mode) return -1;
+    std::unique_ptr<char, FreeText> canonical(simplifyURL(ctx, url));
+    if (!canonical) return -1;
+    bool wait = std::strchr(mode, 'N') == nullptr;
+    if (!isFileURL(canonical.get())) return openFetched(ctx, canonical.get(), wait);
+    return openLocalURL(ctx, canonical.get(), mode, wait);
 }
 
 int Sread(int fd, char* buffer, int n) {
     StreamEntry* stream = streamOf(fd);
     if (!stream) return -1;
+    catchUp(*stream, n);
     int total = 0;
     while (total < n) {
         ssize_t got = read(fd, buffer + total, static_cast<std::size_t>(n - total));
@@ -110,6 +133,8 @@ int Sread(int fd, char* buffer, int n) {
     return total;
 }
 
+// A fetched resource is open for reading only, so writing to it fails at
+// once; there is nothing to wait for.
 int Swrite(int fd, const char* data, int n) {
     StreamEntry* stream = streamOf(fd);
     if (!stream) return -1;

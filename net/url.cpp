@@ -1,21 +1,69 @@
-// Canonical URLs and the mapping of file: URLs to local paths. Names
-// without a scheme are local paths; they are made absolute against the
-// working directory so that a program's URL stays valid whatever the
-// working directory later becomes.
+// Canonical URLs and the base anchor. A name is made canonical once, when
+// it enters the layer, so that the URL map can use the text as its key:
+// surrounding white space goes, "." and ".." path segments are collapsed
+// and control characters cut the text short. Relative names are resolved
+// against the base anchor (the current document) with curl's URL parser;
+// without a base they are local paths relative to the working directory.
 #include "net/url.h"
 
+#include <curl/curl.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <climits>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "app/context.h"
+#include "core/alloc.h"
 #include "core/messages.h"
 #include "core/strings.h"
+#include "net/urlmap.h"
+
+// The layer's part of the unit context.
+struct UrlState {
+    std::string baseAnchor;
+    bool hasBase = false;
+};
 
 namespace {
+
+// Every state handed out stays here until the process ends, so that a
+// context may be copied or dropped without leaving its state behind.
+std::deque<UrlState> states;
+
+UrlState* stateOf(UnitContext* ctx) {
+    if (!ctx) return nullptr;
+    if (!ctx->urlState) ctx->urlState = &states.emplace_back();
+    return ctx->urlState;
+}
+
+struct FreeCurlText {
+    void operator()(char* text) const noexcept { curl_free(text); }
+};
+
+struct CurlUrl {
+    CURLU* handle = curl_url();
+    ~CurlUrl() { curl_url_cleanup(handle); }
+    CurlUrl() = default;
+    CurlUrl(const CurlUrl&) = delete;
+    CurlUrl& operator=(const CurlUrl&) = delete;
+
+    bool set(const std::string& url) {
+        return handle && curl_url_set(handle, CURLUPART_URL, url.c_str(),
+                                      CURLU_NON_SUPPORT_SCHEME | CURLU_ALLOW_SPACE) == CURLUE_OK;
+    }
+    std::string part(CURLUPart which) const {
+        char* text = nullptr;
+        if (curl_url_get(handle, which, &text, 0) != CURLUE_OK || !text) return "";
+        std::unique_ptr<char, FreeCurlText> owned(text);
+        return owned.get();
+    }
+};
 
 std::string_view stripSpace(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
@@ -23,6 +71,19 @@ std::string_view stripSpace(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
         text.remove_suffix(1);
     return text;
+}
+
+// A control character (tab excepted) could smuggle a second line into a
+// request: the text ends before it. True when something was cut.
+bool cutAtControlCharacter(std::string& text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
+        if (c != '\t' && (c < 32 || (c > 126 && c < 160))) {
+            text.erase(i);
+            return true;
+        }
+    }
+    return false;
 }
 
 // Removes "." and ".." segments of an absolute path; ".." never climbs
@@ -54,7 +115,8 @@ std::size_t pathStart(const std::string& url) {
     return slash == std::string::npos ? url.size() : slash;
 }
 
-std::string simplifyPathOf(const std::string& url) {
+// Collapses the dot segments of the path, leaving query and fragment.
+std::string simplifyPath(const std::string& url) {
     std::size_t start = pathStart(url);
     std::size_t end = url.find_first_of("?#", start);
     if (end == std::string::npos) end = url.size();
@@ -63,32 +125,126 @@ std::string simplifyPathOf(const std::string& url) {
            url.substr(end);
 }
 
+// Stripped, cut at control characters and simplified.
+std::string cleanURL(const char* url) {
+    std::string text(stripSpace(url ? url : ""));
+    if (cutAtControlCharacter(text)) userMsg("Removed characters from URL to prevent security holes\n");
+    return simplifyPath(text);
+}
+
+// Without a base: a URL with a scheme stands as it is, a path is local.
+std::optional<std::string> absoluteWithoutBase(const std::string& url) {
+    if (url.find(':') != std::string::npos) return url;
+    if (!url.empty() && url[0] == '/') return "file://localhost" + url;
+    char cwd[PATH_MAX];
+    if (!getcwd(cwd, sizeof cwd)) {
+        userMsg("Failed getcwd in simplifyURL\n");
+        return std::nullopt;
+    }
+    return "file://localhost" + std::string(cwd) + "/" + url;
+}
+
+// scheme://[user[:password]@]host[:port]/path[?query]; the fragment is
+// dropped. Local files keep the host name localhost, which curl drops.
+std::string composeURL(const CurlUrl& url) {
+    std::string scheme = url.part(CURLUPART_SCHEME);
+    std::string path = url.part(CURLUPART_PATH);
+    if (path.empty() || path[0] != '/') path.insert(0, "/");
+    std::string query = url.part(CURLUPART_QUERY);
+    if (!query.empty()) path += "?" + query;
+    if (scheme == "file") return "file://localhost" + path;
+    std::string authority;
+    std::string user = url.part(CURLUPART_USER);
+    if (!user.empty()) {
+        std::string password = url.part(CURLUPART_PASSWORD);
+        authority = user + (password.empty() ? "" : ":" + password) + "@";
+    }
+    authority += url.part(CURLUPART_HOST);
+    std::string port = url.part(CURLUPART_PORT);
+    if (!port.empty()) authority += ":" + port;
+    return scheme + "://" + authority + path;
+}
+
+// The URL resolved against the base; what curl cannot parse is taken as
+// if there were no base.
+std::optional<std::string> resolveAgainst(const std::string& base, const std::string& url) {
+    CurlUrl parsed;
+    if (parsed.set(base) && parsed.set(url)) return composeURL(parsed);
+    return absoluteWithoutBase(url);
+}
+
+char* finish(const std::optional<std::string>& url) {
+    return url ? safestrdup(simplifyPath(*url).c_str()) : nullptr;
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// Undoes %XX escapes; a % that starts no escape stands for itself, and so
+// does %00, which would end the path early.
+std::string unescape(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        int high = i + 2 < text.size() && text[i] == '%' ? hexValue(text[i + 1]) : -1;
+        int low = high >= 0 ? hexValue(text[i + 2]) : -1;
+        if (low >= 0 && high * 16 + low != 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
-char* simplifyURL(UnitContext*, const char* url) {
-    std::string text(stripSpace(url ? url : ""));
-    if (text.find(':') == std::string::npos) {
-        if (text.empty() || text[0] != '/') {
-            char cwd[PATH_MAX];
-            if (!getcwd(cwd, sizeof cwd)) {
-                userMsg("Failed getcwd in simplifyURL\n");
-                return nullptr;
-            }
-            text = std::string(cwd) + "/" + text;
-        }
-        text = "file://localhost" + text;
-    }
-    return safestrdup(simplifyPathOf(text).c_str());
+const char* baseAnchor(UnitContext* ctx) {
+    UrlState* state = stateOf(ctx);
+    return state && state->hasBase ? state->baseAnchor.c_str() : nullptr;
+}
+
+void setBaseAnchor(UnitContext* ctx, const char* url) {
+    UrlState* state = stateOf(ctx);
+    if (!state) return;
+    state->hasBase = url != nullptr;
+    state->baseAnchor = url ? url : "";
+}
+
+char* simplifyURL(UnitContext* ctx, const char* url) {
+    std::string text = cleanURL(url);
+    const char* base = baseAnchor(ctx);
+    return finish(base ? resolveAgainst(base, text) : absoluteWithoutBase(text));
 }
 
 char* canonizedURL(UnitContext* ctx, const char* url) { return simplifyURL(ctx, url); }
 
+char* AbsoluteURL(const char* base, const char* relative) {
+    std::optional<std::string> absoluteBase = absoluteWithoutBase(std::string(stripSpace(base ? base : "")));
+    if (!absoluteBase) return nullptr;
+    return finish(resolveAgainst(*absoluteBase, cleanURL(relative)));
+}
+
+void NewAnchor(UnitContext* ctx, const char* url, int mode) {
+    setBaseAnchor(ctx, nullptr);
+    char* base = nullptr;
+    if (mode == 0 && url) base = simplifyURL(ctx, url);
+    if (mode == 1 && url) base = lookupURL(ctx, url);
+    setBaseAnchor(ctx, base);
+    TamFree(base);
+}
+
+bool isFileURL(const char* url) { return url && std::strncmp(url, "file:", 5) == 0; }
+
 char* localPathOfURL(const char* url) {
-    if (!url || std::strncmp(url, "file:", 5) != 0) return nullptr;
+    if (!isFileURL(url)) return nullptr;
     std::string text(url);
     std::size_t start = pathStart(text);
     std::size_t end = text.find('#', start);
     std::string path = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
     while (!path.empty() && path[0] == '/') path.erase(0, 1);
-    return safestrdup(("/" + path).c_str());
+    return safestrdup(("/" + unescape(path)).c_str());
 }
