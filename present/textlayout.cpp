@@ -259,24 +259,18 @@ bool fextents(UnitContext* ctx, const char* text, const char* fontName, int* asc
     if (!font) font = defaultFontOf(ctx);
     if (!font) return false;
     std::string s = text && text[0] ? text : "x";
-    int newlines = 0, maxAscent = 0, maxDescent = 0;
+    int newlines = 0, fontAscent = font->ascent, fontDescent = font->descent;
     size_t start = 0;
     for (;;) {
         size_t nl = s.find('\n', start);
         size_t len = (nl == std::string::npos ? s.size() : nl) - start;
-        int dir, a, d;
-        XCharStruct overall{};
-        XTextExtents(font, len ? s.c_str() + start : "x", len ? int(len) : 1, &dir, &a, &d,
-                     &overall);
-        maxAscent = std::max(maxAscent, int(overall.ascent));
-        maxDescent = std::max(maxDescent, int(overall.descent));
-        if (len) *width = std::max(*width, int(overall.width));
+        if (len) *width = std::max(*width, XTextWidth(font, s.c_str() + start, int(len)));
         if (nl == std::string::npos) break;
         ++newlines;
         start = nl + 1;
     }
-    *ascent = maxAscent;
-    *descent = maxDescent + newlines * (maxAscent + maxDescent);
+    *ascent = fontAscent;
+    *descent = fontDescent + newlines * (fontAscent + fontDescent);
     if (loaded) XFreeFont(ctx->display, font);
     return loaded;
 }
