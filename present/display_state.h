@@ -41,6 +41,7 @@ struct DisplayState {
     XFontStruct* defaultFont = nullptr;
     XImage* lastImage = nullptr;  // last image handed to the server
     bool shownProgram = false;    // a program's picture reached the window
+    bool refreshing = false;      // a refresh is running (attributes may call functions)
 };
 
 // Frees the display state's X resources and memory (at cleanup).

@@ -214,7 +214,7 @@ char* actualFontname(UnitContext* ctx, const char* requested) {
                                     {11, 0}, {5, 0},  {10, 0}, {9, 0},  {8, 0}};
     for (const auto& step : kOrder) {
         for (int field : step)
-            if (field > 0 && size_t(field) <= fields.size()) fields[field - 1] = "*";
+            if (field > 0 && size_t(field) <= fields.size()) fields[field - 1].assign(1, '*');
         if (char* found = firstMatch(ctx->display, joinFields(fields))) return found;
     }
     return nullptr;

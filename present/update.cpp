@@ -374,7 +374,10 @@ void exposeArea(UnitContext* ctx, Rect area) {
 }
 
 void refresh(UnitContext* ctx, int wholeScreen) {
-    if (!ready(ctx)) return;
+    // An attribute that calls a function can end up here again when that
+    // function returns; the refresh already running covers it.
+    if (!ready(ctx) || ctx->displayState->refreshing) return;
+    ctx->displayState->refreshing = true;
     // Waiting attributes are recomputed first, so that a refresh after a
     // function returns shows what the function changed.
     updateWins(ctx);
@@ -387,6 +390,7 @@ void refresh(UnitContext* ctx, int wholeScreen) {
     int counter = 0;
     forEachItem(ctx, [&](const Item& it) { secondPass(ctx, st, it, counter); });
     if (st.update.width >= 1) exposeArea(ctx, st.update);
+    ctx->displayState->refreshing = false;
 }
 
 void statobjSetup(UnitContext* ctx, Frame* frame) {

@@ -21,7 +21,7 @@ printf '%-6s %-8s %10s %8s\n' boxes runtime ms fps
 for n in 200 1000; do
   sed "s/^int n = 200;/int n = $n;/" "$here/boxes.kiv" > "$work/boxes.kiv"
   ms=$("$build/talvix" -alw 1 "$work/boxes.kiv" 2>/dev/null | tail -n1)
-  printf '%-6s %-8s %10s %8.1f\n' "$n" talvix "$ms" "$(awk -v m="$ms" 'BEGIN{print m > 0 ? 300000 / m : 0}')"
+  printf '%-6s %-8s %10s %8.1f\n' "$n" talvix "$ms" "$(awk -v m="$ms" 'BEGIN{print (m > 0 ? 300000 / m : 0)}')"
   ms=$(wish "$here/boxes.tcl" "$n" 2>/dev/null | tail -n1)
-  printf '%-6s %-8s %10s %8.1f\n' "$n" tk "$ms" "$(awk -v m="$ms" 'BEGIN{print m > 0 ? 300000 / m : 0}')"
+  printf '%-6s %-8s %10s %8.1f\n' "$n" tk "$ms" "$(awk -v m="$ms" 'BEGIN{print (m > 0 ? 300000 / m : 0)}')"
 done
