@@ -12,6 +12,7 @@
 #include "present/learnunit.h"
 #include "core/alloc.h"
 #include "net/kivstream.h"
+#include "net/mime.h"
 #include "net/url.h"
 
 namespace {
@@ -41,6 +42,48 @@ TEST(Url, UrlsKeepTheirSchemeAndHost) {
     EXPECT_EQ(take(simplifyURL(&ctx, "http://host/a/../b.kiv")), "http://host/b.kiv");
     EXPECT_EQ(take(simplifyURL(&ctx, "http://host/a/./b.kiv?x=../y#f")), "http://host/a/b.kiv?x=../y#f");
     EXPECT_EQ(take(simplifyURL(&ctx, "http://host")), "http://host");
+}
+
+TEST(Url, RelativeNamesResolveAgainstTheBaseAnchor) {
+    UnitContext ctx;
+    NewAnchor(&ctx, "http://h:8000/dir/p.kiv", 0);
+    EXPECT_EQ(take(simplifyURL(&ctx, "sub/x.kiv#frag")), "http://h:8000/dir/sub/x.kiv");
+    EXPECT_EQ(take(simplifyURL(&ctx, "../../../x.kiv")), "http://h:8000/x.kiv");
+    EXPECT_EQ(take(simplifyURL(&ctx, "/abs?q=1")), "http://h:8000/abs?q=1");
+    EXPECT_EQ(take(simplifyURL(&ctx, "?q")), "http://h:8000/dir/p.kiv?q");
+    EXPECT_EQ(take(simplifyURL(&ctx, "//other/x")), "http://other/x");
+    EXPECT_EQ(take(simplifyURL(&ctx, "HTTP://User:pw@Other")), "http://User:pw@Other/");
+    EXPECT_EQ(take(simplifyURL(&ctx, "file:///tmp/a.kiv")), "file://localhost/tmp/a.kiv");
+    NewAnchor(&ctx, "/home/u/p.kiv", 0);
+    EXPECT_EQ(std::string(baseAnchor(&ctx)), "file://localhost/home/u/p.kiv");
+    EXPECT_EQ(take(simplifyURL(&ctx, "data/../x y.txt")), "file://localhost/home/u/x%20y.txt");
+    EXPECT_EQ(take(localPathOfURL("file://localhost/home/u/x%20y.txt")), "/home/u/x y.txt");
+    NewAnchor(&ctx, nullptr, 2);
+    EXPECT_EQ(baseAnchor(&ctx), nullptr);
+}
+
+TEST(Url, AbsoluteUrlsFromABaseOfTheirOwn) {
+    EXPECT_EQ(take(AbsoluteURL("http://host:81/a/b/c.kiv", " ../d/./e.kiv#top ")), "http://host:81/a/d/e.kiv");
+    EXPECT_EQ(take(AbsoluteURL("http://host/a/", "http://else/z")), "http://else/z");
+    EXPECT_EQ(take(AbsoluteURL("/tmp/x/p.kiv", "q.kiv")), "file://localhost/tmp/x/q.kiv");
+}
+
+TEST(Url, ControlCharactersCutTheUrlShort) {
+    UnitContext ctx;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(take(simplifyURL(&ctx, "http://h/a\r\nHost: evil")), "http://h/a");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Removed characters from URL to prevent security holes\n\n");
+}
+
+TEST(Url, ContentTypesBySuffixAndHeader) {
+    EXPECT_STREQ(formatOfName("http://h/a/prog.kiv?x=1#f"), "application/x-talvix");
+    EXPECT_STREQ(formatOfName("/tmp/Picture.JPG"), "image/jpeg");
+    EXPECT_STREQ(formatOfName("/tmp/anim.gif.gz"), "image/gif");
+    EXPECT_STREQ(formatOfName("/tmp/index.htm"), "text/html");
+    EXPECT_STREQ(formatOfName("/tmp/notes.txt"), "www/unknown");
+    EXPECT_STREQ(formatOfName("/tmp.d/README"), "www/unknown");
+    EXPECT_EQ(formatOfHeader("Text/HTML; charset=utf-8"), "text/html");
+    EXPECT_EQ(formatOfHeader(nullptr), "");
 }
 
 TEST(Url, LocalPathOfFileUrls) {
@@ -89,6 +132,21 @@ TEST_F(StreamTest, OpensPathsAndFileUrls) {
     EXPECT_EQ(readAll(("file://localhost" + path).c_str()), content);
     EXPECT_EQ(readAll((path + "-missing").c_str()), "(not opened)");
     EXPECT_EQ(readAll("/tmp"), "(not opened)");
+}
+
+TEST_F(StreamTest, LocalFilesInTheUrlMap) {
+    std::string url = "file://localhost" + path;
+    EXPECT_STREQ(ContentType(&ctx, path.c_str()), "www/unknown");
+    EXPECT_EQ(std::string(baseAnchor(&ctx)), url);
+    EXPECT_EQ(take(lookupURL(&ctx, path.c_str())), url);
+    EXPECT_EQ(RemoveMapEntry(&ctx, url.c_str()), 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(lookupURL(&ctx, path.c_str()), nullptr);
+    EXPECT_EQ(RemoveMapEntry(&ctx, url.c_str()), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "No such temporary file : " + path + "\n");
+    EXPECT_EQ(readAll(url.c_str()), content);
+    WWWFree();
+    EXPECT_EQ(readAll(url.c_str()), content);
 }
 
 TEST_F(StreamTest, UngetcAndRead) {
