@@ -331,6 +331,25 @@ TEST_F(DisplayTest, ResizingKeepsThePicture) {
     expectColour(290, 240, 0x000000);
 }
 
+// More damage rectangles than the pool starts with: the pool grows while
+// the refresh still walks the rectangles it handed out.
+TEST_F(DisplayTest, ManyMovingObjectsOutgrowTheRectanglePool) {
+    std::vector<GraphObj*> boxes;
+    for (int i = 0; i < 2500; ++i) {
+        int x = (i * 7) % 190, y = (i * 13) % 140;
+        boxes.push_back(object(K_BOX, {x, y, x + 3, y + 3}, 0x00ff00));
+        boxes.back()->fill = attr(boxes.back(), S_FILL, 1);
+    }
+    output();
+    for (int i = 0; i < 2500; ++i) {
+        int x = (i * 7 + 1) % 190, y = (i * 13 + 1) % 140;
+        move(boxes[i], {x, y, x + 3, y + 3});
+    }
+    output();
+    EXPECT_GT(ctx->updateCapacity, kUpdatePoolStart);
+    expectColour(2, 2, 0x00ff00);  // box 0 moved to (1, 1)
+}
+
 TEST_F(DisplayTest, ProtocolErrorsAreReportedNotFatal) {
     testing::internal::CaptureStderr();
     XFreePixmap(dpy, 0x7ffffff);
