@@ -44,6 +44,8 @@ struct DisplayState {
     bool refreshing = false;      // a refresh is running (attributes may call functions)
 };
 
+// The colour-name converter stops using a display state being freed.
+void forgetConverterState(DisplayState* ds);
 // Frees the display state's X resources and memory (at cleanup).
 void releaseDisplayState(UnitContext* ctx);
 // Creates the graphic contexts on pixmaps of the chosen depth.

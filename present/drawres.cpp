@@ -133,6 +133,7 @@ void releaseDisplayState(UnitContext* ctx) {
     DisplayState* ds = ctx->displayState;
     if (!ds) return;
     Display* dpy = ds->display;
+    forgetConverterState(ds);
     killImage(ctx, ds->defaultPicture);
     for (GC gc : {ds->baseGC, ds->drawGC, ds->clearGC, ds->maskBaseGC, ds->maskGC})
         if (gc) XFreeGC(dpy, gc);

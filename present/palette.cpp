@@ -251,12 +251,16 @@ bool initDisplay(UnitContext* ctx) {
                       ds->colormap, nullptr);
     }
     createGraphicContexts(ctx);
+    if (ds->mode == PM_PRIVATE) g_converterState = ds;
     if (ds->mode == PM_PRIVATE && ds->shell) {
-        g_converterState = ds;
         XtSetTypeConverter(XtRString, XtRPixel, KivCvtStringToPixel,
                            const_cast<XtConvertArgList>(kConvertArgs), 2, XtCacheNone, nullptr);
     }
     return true;
+}
+
+void forgetConverterState(DisplayState* ds) {
+    if (g_converterState == ds) g_converterState = nullptr;
 }
 
 int paletteMode(UnitContext* ctx) { return state(ctx) ? state(ctx)->mode : PM_TRUECOLOR; }

@@ -381,6 +381,22 @@ TEST(PrivatePalette, DithersBetweenCubeEntries) {
     EXPECT_EQ(XGetPixel(img, 0, 0), XGetPixel(img, 1, 1));
     XDestroyImage(img);
     killImage(&ctx, pic);
+
+    // Colour names for the toolkit resolve through the private palette.
+    Screen* screen = DefaultScreenOfDisplay(dpy);
+    Colormap cmap = paletteColormap(&ctx);
+    XrmValue args[2] = {{sizeof screen, reinterpret_cast<XPointer>(&screen)},
+                        {sizeof cmap, reinterpret_cast<XPointer>(&cmap)}};
+    Cardinal nargs = 2;
+    char red[] = "red";
+    XrmValue from{sizeof red, red}, to{0, nullptr};
+    ASSERT_TRUE(KivCvtStringToPixel(dpy, args, &nargs, &from, &to, nullptr));
+    EXPECT_EQ(*reinterpret_cast<Pixel*>(to.addr), displayPixel(&ctx, 0xff0000));
+    Colormap other = DefaultColormap(dpy, DefaultScreen(dpy));
+    args[1].addr = reinterpret_cast<XPointer>(&other);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(KivCvtStringToPixel(dpy, args, &nargs, &from, &to, nullptr));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Conversion error\n");
     winsysCleanup(&ctx);
     XCloseDisplay(dpy);
 }
