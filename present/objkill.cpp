@@ -90,9 +90,9 @@ void killSlot(UnitContext* ctx, Attrib*& slot) {
 // Takes a linked instance off the level node it stands on; a node left
 // empty is removed unless it is level 0 or holds its own background.
 template <class T>
-void unlinkFromLevel(UnitContext* ctx, T* obj, LevNode* list, T* LevNode::*members) {
+void unlinkFromLevel(UnitContext* ctx, T* obj, LevNode** list, T* LevNode::*members) {
     if (!isLinked(obj)) return;
-    LevNode* node = list;
+    LevNode* node = list ? *list : nullptr;
     while (node && node->*members != obj) node = nextOf(node);
     if (!node) {
         remove_at(obj);
@@ -102,14 +102,16 @@ void unlinkFromLevel(UnitContext* ctx, T* obj, LevNode* list, T* LevNode::*membe
     remove_at(obj);
     bool empty = !node->windows && !node->graphs && !node->inputs && !node->ownsBackground;
     if (empty && node->level != 0) {
-        remove_at(node);
+        // A node below level 0 stands in front of the list: its owner's
+        // head must move with it.
+        unlinkFrom(*list, node);
         killLevNode(ctx, node);
     }
 }
 
-LevNode* levelsAround(UnitContext* ctx, WinObj* parent) {
-    if (parent) return parent->levels;
-    return ctx->learnUnit ? ctx->learnUnit->levels : nullptr;
+LevNode** levelsAround(UnitContext* ctx, WinObj* parent) {
+    if (parent) return &parent->levels;
+    return ctx->learnUnit ? &ctx->learnUnit->levels : nullptr;
 }
 
 // Releases the derived resources an instance's attributes hold outside the
