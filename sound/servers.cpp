@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <initializer_list>
 
 #include "app/context.h"
@@ -20,7 +21,10 @@ void closeForeignEnds(UnitContext* ctx, int ownRead) {
         if (fd >= 0 && fd != ownRead) close(fd);
 }
 
+// A server that plays nothing has nothing to stop: the player's stop
+// signal must not end it.
 [[noreturn]] void drainPipe(UnitContext* ctx, int readEnd) {
+    signal(SIGUSR1, SIG_IGN);
     closeForeignEnds(ctx, readEnd);
     char buffer[512];
     for (;;) {

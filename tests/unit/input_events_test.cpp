@@ -6,9 +6,11 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <chrono>
 #include <vector>
 
 #include "app/context.h"
+#include "app/events.h"
 #include "core/alloc.h"
 #include "present/events.h"
 
@@ -320,6 +322,22 @@ TEST_F(Matching, TheFirstFittingPatternDecides) {
     addTranslation({at(EV_BUTTON_PRESS, 1, 0)});
     event click = at(EV_BUTTON_PRESS, 1, MM_BUTTON2);
     EXPECT_EQ(matchingTranslation(&click, &area), first);
+}
+
+// Back, reload or exit while a program waits must not leave it waiting.
+TEST(TimedWait, EndsAtOnceWhenTheProgramIsStopped) {
+    UnitContext ctx{};
+    XtToolkitInitialize();
+    ctx.appContext = XtCreateApplicationContext();
+    auto stop = [](XtPointer client, XtIntervalId*) { static_cast<UnitContext*>(client)->runState |= RS_BACK; };
+    XtAppAddTimeOut(ctx.appContext, 20, stop, &ctx);
+    auto start = std::chrono::steady_clock::now();
+    TamTimeOut(&ctx, 60000);
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(waited, std::chrono::seconds(2));
+    ctx.runState = 0;
+    TamTimeOut(&ctx, 10);
+    XtDestroyApplicationContext(ctx.appContext);
 }
 
 }  // namespace
