@@ -30,12 +30,19 @@ void setScanFileName(UnitContext* ctx, const char* name) {
     ctx->scanFileName = safestrdup(name);
 }
 
-// The caller becomes the current document again and its picture is shown.
-void resumeCaller(UnitContext* ctx) {
+// The caller's URL is again the base of relative URLs and the name of
+// the file being loaded.
+void restoreCallerDocument(UnitContext* ctx) {
+    if (!ctx->learnUnit) return;
     const char* url = ctx->learnUnit->url;
     NewAnchor(ctx, url, 0);
     setScanFileName(ctx, url);
-    setURL(ctx, url);
+}
+
+// The caller becomes the current document again and its picture is shown.
+void resumeCaller(UnitContext* ctx) {
+    restoreCallerDocument(ctx);
+    setURL(ctx, ctx->learnUnit->url);
     setStatus(ctx, "Continuing simulation");
     exposeArea(ctx, screenRect(ctx));
 }
@@ -47,6 +54,7 @@ void runCalledProgram(UnitContext* ctx, const char* url) {
     KivStream* stream = KivOpen(ctx, url);
     if (!stream) {
         userMsg(formatMsg("Could not open %s.", url).c_str());
+        restoreCallerDocument(ctx);
         return;
     }
     std::uint32_t callerState = ctx->runState;
@@ -101,12 +109,16 @@ std::int32_t TamCall(UnitContext* ctx, param* args) {
     std::string type = ContentType(ctx, canon.get());
     if (type == kProgramType) {
         runCalledProgram(ctx, canon.get());
-    } else if (type == kHtmlType) {
+        return 0;
+    }
+    if (type == kHtmlType) {
         showInBrowser(canon.get());
     } else {
         std::fprintf(stderr, "Unsupported content-type '%s' in call(\"%s\")\n", type.c_str(), canon.get());
         std::fflush(stderr);
     }
+    // Relative URLs of the caller stay relative to the caller.
+    restoreCallerDocument(ctx);
     return 0;
 }
 

@@ -6,8 +6,10 @@ struct UnitContext;
 
 // Opens the URL; mode letters r and w select reading and writing (both:
 // read-write), N reads without waiting for a download. Writing to a local
-// file needs allowLocalWrite, read-write also allowLocalAccess. Returns
-// the descriptor, or -1.
+// file needs allowLocalWrite, read-write also allowLocalAccess. Any other
+// URL is fetched in the background and opened for reading whatever the
+// mode; reads that overtake the download wait for it. Returns the
+// descriptor, or -1.
 int OpenURL(UnitContext* ctx, const char* url, const char* mode);
 
 // Transfer up to n bytes; the count transferred, 0 when nothing moved,
