@@ -109,12 +109,22 @@ void jumpURL(Widget w, XEvent*, String*, Cardinal*) {
     TamFree(url);
 }
 
+// Keys reach the field when it holds the focus, and also while the pointer
+// is inside it and the focus lies on the field's window or an ancestor (the
+// crossing event's focus member), as it does when no window manager sets
+// the focus explicitly.
 void onFocusChange(Widget w, XtPointer client, XEvent* event, Boolean*) {
     auto* ctx = static_cast<UnitContext*>(client);
-    if (event->type == FocusIn)
-        gainFocusURL(w, ctx);
-    else if (event->type == FocusOut)
-        lostFocusURL(w, ctx);
+    switch (event->type) {
+    case FocusIn: gainFocusURL(w, ctx); break;
+    case FocusOut: lostFocusURL(w, ctx); break;
+    case EnterNotify:
+        if (event->xcrossing.focus) gainFocusURL(w, ctx);
+        break;
+    case LeaveNotify:
+        if (event->xcrossing.focus) lostFocusURL(w, ctx);
+        break;
+    }
 }
 
 Widget makeURLField(UnitContext* ctx, Widget parent) {
@@ -125,7 +135,7 @@ Widget makeURLField(UnitContext* ctx, Widget parent) {
                                            XawtextEdit, XtNshowGrip, False, XtNskipAdjust, True,
                                            nullptr);
     XtOverrideTranslations(field, XtParseTranslationTable("<Key>Return: text-enter()"));
-    XtAddEventHandler(field, FocusChangeMask, False, onFocusChange, ctx);
+    XtAddEventHandler(field, FocusChangeMask | EnterWindowMask | LeaveWindowMask, False, onFocusChange, ctx);
     return field;
 }
 

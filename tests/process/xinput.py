@@ -19,9 +19,10 @@ class Running:
     """The player running one program, with its standard output read line by
     line and the drawing area's origin on the screen."""
 
-    def __init__(self, binary, program, args=()):
+    def __init__(self, binary, program, args=(), env=None):
         self.process = subprocess.Popen([binary, "-alw", "1", "-mb", "0"] + list(args) + [program],
-                                        cwd=PROGRAMS, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                                        cwd=PROGRAMS, env=env, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE)
         self.pending = b""
         self.before = []  # what the program printed before "ready"
         while (line := self.line()) != "ready":

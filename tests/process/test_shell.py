@@ -1,0 +1,143 @@
+"""The browser shell driven with real input through XTEST: the File menu's
+Print, Reload, Back and Quit against a program waiting for input, a URL
+typed into the URL field, and the modal text editor with the repaint of
+the drawing area it uncovers."""
+import os
+import re
+import select
+import stat
+import subprocess
+import sys
+import tempfile
+import time
+
+from player import PROGRAMS, Failure, alive, check, children, environment, main
+from test_display import screen_pixels
+from xinput import Running, xdotool
+
+FILE_MENU = ["Back", "Reload", "View Source", "Print", "Quit"]
+BACKGROUND = 0x3366CC
+
+
+def viewable_windows():
+    """(x, y, width, height) of the mapped top-level windows."""
+    tree = subprocess.run(["xwininfo", "-root", "-children"], check=True, capture_output=True,
+                          text=True).stdout
+    found = []
+    for window in re.findall(r"^\s+(0x[0-9a-f]+) ", tree, re.M):
+        info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
+        if "IsViewable" not in info:
+            continue
+        field = lambda name: int(re.search(name + r":\s+(-?\d+)", info).group(1))
+        found.append((field("Absolute upper-left X"), field("Absolute upper-left Y"),
+                      field("Width"), field("Height")))
+    return found
+
+
+def wait_for_window(before, seconds=5.0):
+    """The window that became viewable since the list before was taken."""
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        new = [w for w in viewable_windows() if w not in before]
+        if new:
+            return new[0]
+        time.sleep(0.05)
+    raise Failure("no new window appeared")
+
+
+class Shell(Running):
+    def __init__(self, binary, env=None):
+        super().__init__(binary, "shell_menus.kiv", ["-mb", "1"], environment(**(env or {})))
+
+    def menu(self, entry):
+        """Chooses an entry of the File menu: press on the menu button,
+        release over the entry."""
+        time.sleep(0.2)
+        before = viewable_windows()
+        xdotool("mousemove", self.origin[0] + 15, 10, "mousedown", 1)
+        x, y, width, height = wait_for_window(before)
+        row = FILE_MENU.index(entry)
+        xdotool("mousemove", x + width // 2, y + height * (2 * row + 1) // (2 * len(FILE_MENU)))
+        time.sleep(0.1)
+        xdotool("mouseup", 1)
+
+
+def fake_print_programs(folder):
+    """xwd and xpr that record their arguments; lpr is left out."""
+    log = os.path.join(folder, "print.log")
+    for name in ["xwd", "xpr"]:
+        path = os.path.join(folder, name)
+        with open(path, "w") as f:
+            f.write(f'#!/bin/sh\necho "{name} $*" >> {log}\n')
+        os.chmod(path, stat.S_IRWXU)
+    return log
+
+
+def menu_commands(binary):
+    with tempfile.TemporaryDirectory() as folder:
+        log = fake_print_programs(folder)
+        player = Shell(binary, {"PRINTER": "lp", "PATH": folder})
+        servers = children(player.process.pid)
+        player.click(100, 100)
+        player.expect("left")
+        player.menu("Print")
+        line = player.line()
+        match = re.fullmatch(r"Printing: xwd -id (0x[0-9a-f]+) \| xpr -device ps -gray 4 \| lpr -u -P lp",
+                             line)
+        check(match, f"print line {line!r}")
+        with open(log) as f:
+            check(f.read().split("\n")[0:2] in (
+                [f"xwd -id {match.group(1)}", "xpr -device ps -gray 4"],
+                ["xpr -device ps -gray 4", f"xwd -id {match.group(1)}"]), "print pipeline not run")
+        # Still running after the missing lpr: a click is answered.
+        player.click(100, 100)
+        player.expect("left")
+        player.menu("Reload")
+        player.expect("ready")
+        player.click(100, 100)
+        player.expect("left")
+        player.menu("Back")
+        player.click(100, 100)
+        player.quiet()
+        player.menu("Quit")
+        player.finish(0)
+        check(not [pid for pid in servers if alive(pid)], "servers left running")
+
+
+def url_field_pauses_program(binary):
+    player = Running(binary, "shell_ticks.kiv", ["-mb", "1"])
+    player.line()
+    player.move(200, -10)
+    time.sleep(0.3)
+    while select.select([player.process.stdout], [], [], 0.1)[0]:
+        os.read(player.process.stdout.fileno(), 4096)
+    player.pending = b""
+    player.quiet(0.5)
+    player.move(200, 200)
+    check(player.line().isdigit(), "no count after leaving the URL field")
+    player.process.terminate()
+    player.finish(15)
+
+
+def text_editor(binary):
+    player = Shell(binary)
+    for keys, button, printed in [("X", "Ok", "Xabc"), ("Y", "Cancel", "Xabc")]:
+        before = viewable_windows()
+        player.click(400, 100)
+        x, y, width, height = wait_for_window(before)
+        check((x, y) == (20 + player.origin[0] - player.origin[0], 100), f"editor at {x},{y}")
+        xdotool("mousemove", x + 100, y + 100)
+        player.keys(keys)
+        # The buttons sit below the 400 pixel high editor, Cancel right of Ok.
+        xdotool("mousemove", x + (12 if button == "Ok" else 50), y + height - 12, "click", 1)
+        player.expect(printed)
+        time.sleep(0.3)
+        pixel = screen_pixels()
+        for at in [(x + 200, y + 200), (x + 10, y + 10)]:
+            check(pixel(*at) == BACKGROUND, f"not repainted at {at}: {pixel(*at):06x}")
+    player.menu("Quit")
+    player.finish(0)
+
+
+if __name__ == "__main__":
+    sys.exit(main([menu_commands, url_field_pauses_program, text_editor]))
