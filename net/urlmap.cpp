@@ -97,7 +97,7 @@ const char* ContentType(UnitContext* ctx, const char* url) {
     OwnedText canonical(simplifyURL(ctx, url));
     if (!canonical) return "";
     EntryRef entry = findEntry(canonical.get());
-    if (!entry || entry->pending) entry = resolveEntry(ctx, url, true);
+    if (!entry || entry->pending) entry = resolveEntry(ctx, canonical.get(), true);
     // The text must outlive this call: it is read from the entry while the
     // entry is still in the map.
     if (!entry || !findEntry(entry->url)) return "";
