@@ -22,3 +22,18 @@ char* dupText(UnitContext* ctx, const char* text);
 
 // Queues the dependents of the instance an lvalue node stores into.
 vinst* lvalueInstance(op* target);
+
+// The instance a variable node reads and writes: fixed in an instance-bound
+// tree, the declaration's current one in a body that runs uncopied. Null
+// when the declaration has no instance.
+inline vinst* varInstance(const op* node) {
+    return node->type == DO_VDECL ? node->left.decl->current : node->left.inst;
+}
+
+inline vinst* arrayInstance(const intarray* access) {
+    if (access->type != DO_VDECL) return access->array.inst;
+    return access->array.decl ? access->array.decl->current : nullptr;
+}
+
+// Reports a variable node whose declaration has no instance.
+void noInstance(UnitContext* ctx, const op* node);

@@ -9,6 +9,7 @@
 #include "core/messages.h"
 #include "interp/access.h"
 #include "interp/builtin_frame.h"
+#include "interp/direct.h"
 #include "interp/eval.h"
 #include "interp/inst_support.h"
 #include "interp/instantiate.h"
@@ -118,6 +119,31 @@ bool bindReference(UnitContext* ctx, function* fn, funcinst* frame, vdecl* forma
     return false;
 }
 
+// The actual's value for a formal of the type; a text is owned and never
+// null.
+Value evaluateAs(UnitContext* ctx, int type, op* expr) {
+    Value value{};
+    switch (type) {
+    case VT_INT:
+        value.i = calculate(ctx, expr);
+        break;
+    case VT_FLOAT:
+        value.f = f_calculate(ctx, expr);
+        break;
+    default: {
+        char* text = t_calc_dup(ctx, expr);
+        value.t = text ? text : dupText(ctx, "");
+        break;
+    }
+    }
+    return value;
+}
+
+void storeValue(vinst* inst, Value value) {
+    if (inst->decl->type == VT_TEXT) TamFree(inst->value.t);
+    inst->value = value;
+}
+
 bool bindValue(UnitContext* ctx, funcinst* frame, vdecl* formal, param* actual) {
     if (formal->type < VT_INT || formal->type > VT_TEXT) {
         report(ctx, formatMsg("Internal error: Illegal vdecl->type '%c' in i_function", formal->type));
@@ -127,20 +153,7 @@ bool bindValue(UnitContext* ctx, funcinst* frame, vdecl* formal, param* actual) 
     if (!inst) return false;
     addInstance(frame, inst);
     formal->current = inst;
-    switch (formal->type) {
-    case VT_INT:
-        inst->value.i = calculate(ctx, actual->expr);
-        break;
-    case VT_FLOAT:
-        inst->value.f = f_calculate(ctx, actual->expr);
-        break;
-    default: {
-        char* text = t_calc_dup(ctx, actual->expr);
-        TamFree(inst->value.t);
-        inst->value.t = text ? text : dupText(ctx, "");
-        break;
-    }
-    }
+    storeValue(inst, evaluateAs(ctx, formal->type, actual->expr));
     return true;
 }
 
@@ -156,6 +169,52 @@ bool bindParameters(UnitContext* ctx, function* fn, param* actuals, funcinst* fr
         if (!bound) return false;
     }
     return true;
+}
+
+bool bindCopies(UnitContext* ctx, function* fn, param* actuals, funcinst* frame) {
+    param* copies = i_param(ctx, actuals);
+    bool bound = bindParameters(ctx, fn, copies, frame);
+    f_param(ctx, copies);
+    return bound;
+}
+
+// Actuals that read formals of the callee are evaluated before any formal
+// is switched; binding cannot fail after that, except for missing actuals.
+bool bindAhead(UnitContext* ctx, function* fn, param* actuals, funcinst* frame) {
+    constexpr int kMaxAhead = 16;
+    if (count_object(fn->fparams) > kMaxAhead) return bindCopies(ctx, fn, actuals, frame);
+    Value values[kMaxAhead];
+    int count = 0;
+    param* actual = actuals;
+    for (fparam* formal = fn->fparams; formal && actual; formal = nextOf(formal), actual = nextOf(actual))
+        values[count++] = evaluateAs(ctx, formal->decl->type, actual->expr);
+    int used = 0;
+    for (fparam* formal = fn->fparams; formal; formal = nextOf(formal), ++used) {
+        if (used == count) {
+            report(ctx, formatMsg("Error: Too few actual parameters in call on function '%s'", fn->name));
+            return false;
+        }
+        vinst* inst = c_vinst(ctx, formal->decl);
+        if (!inst) return false;
+        addInstance(frame, inst);
+        formal->decl->current = inst;
+        storeValue(inst, values[used]);
+    }
+    return true;
+}
+
+// Actuals written in a body that runs uncopied read the current instances
+// of their declarations; they must read what a copy made at the call would.
+bool bindActuals(UnitContext* ctx, function* fn, param* actuals, funcinst* frame) {
+    if (!declarationBound(actuals)) return bindParameters(ctx, fn, actuals, frame);
+    switch (bindPlanOf(fn, actuals)) {
+    case BindPlan::InTurn:
+        return bindParameters(ctx, fn, actuals, frame);
+    case BindPlan::Ahead:
+        return bindAhead(ctx, fn, actuals, frame);
+    default:
+        return bindCopies(ctx, fn, actuals, frame);
+    }
 }
 
 void instantiateLocals(UnitContext* ctx, Block* block, Frame* frame, vdecl* stop) {
@@ -215,10 +274,15 @@ void i_function(UnitContext* ctx, function* fn, param* actuals, funcinst* frame)
     setAliases(functionFrame(frame->caller), false);
     newSentinel(ctx, frame);
     saveCurrents(ctx, fn, frame);
-    if (!bindParameters(ctx, fn, actuals, frame)) return;
+    if (!bindActuals(ctx, fn, actuals, frame)) return;
     setAliases(frame, true);
     instantiateLocals(ctx, fn, frame, fn->firstParam);
-    frame->body = i_simactions(ctx, fn->body, frame);
+    if (runsUncopied(ctx, fn)) {
+        frame->body = fn->body;
+        frame->sharedBody = 1;
+    } else {
+        frame->body = i_simactions(ctx, fn->body, frame);
+    }
 }
 
 void r_function(UnitContext* ctx, function* fn, funcinst* frame) {
@@ -240,7 +304,7 @@ void r_function(UnitContext* ctx, function* fn, funcinst* frame) {
             statobjSetup(ctx, outer);
         }
     }
-    f_simulate(ctx, frame->body, 0);
+    if (!frame->sharedBody) f_simulate(ctx, frame->body, 0);
     frame->body = nullptr;
     restoreCurrents(fn, frame);
     for (elemref* ref = frame->elemRefs; ref; ref = nextOf(ref)) {

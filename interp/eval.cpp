@@ -13,8 +13,10 @@
 #include "core/messages.h"
 #include "interp/access.h"
 #include "interp/builtin_frame.h"
+#include "interp/instantiate.h"
 #include "interp/numeric.h"
 #include "interp/operators.h"
+#include "interp/release.h"
 #include "interp/simulate.h"
 #include "present/objects.h"
 
@@ -203,10 +205,54 @@ char* textOperator(UnitContext* ctx, op* node) {
 
 char* textOfCall(UnitContext* ctx, action* act) {
     if (act->type == ACT_FUNC_TEXT) return TextFunc(ctx, act->target.fn, act->args.params);
-    return act->target.th(ctx, act->args.params);
+    return callTxtBuiltin(ctx, act);
+}
+
+// Builtin handlers read their arguments through the builtin frame, which
+// takes instance-bound trees: arguments written in a body that runs
+// uncopied are bound for the call and released after it.
+template <class Handler>
+auto callBuiltin(UnitContext* ctx, Handler handler, param* args) {
+    if (!args || !args->expr || args->expr->type != DO_VDECL) return handler(ctx, args);
+    param* bound = i_param(ctx, args);
+    auto result = handler(ctx, bound);
+    f_param(ctx, bound);
+    return result;
+}
+
+std::int32_t intVariable(UnitContext* ctx, op* node) {
+    if (vinst* inst = varInstance(node)) return inst->value.i;
+    noInstance(ctx, node);
+    return 0;
+}
+
+double floatVariable(UnitContext* ctx, op* node) {
+    if (vinst* inst = varInstance(node)) return inst->value.f;
+    noInstance(ctx, node);
+    return 0.0;
+}
+
+// A variable without instance reads as the int 0, which no text
+// expression accepts.
+char* textVariable(UnitContext* ctx, op* node) {
+    if (vinst* inst = varInstance(node)) return dupText(ctx, inst->value.t);
+    noInstance(ctx, node);
+    report(ctx, "Error: Integer in text expression.");
+    return nullptr;
 }
 
 }  // namespace
+
+void noInstance(UnitContext* ctx, const op* node) {
+    const char* name = node->left.decl && node->left.decl->name ? node->left.decl->name : "";
+    report(ctx, formatMsg("Internal error: Variable %s has no instance", name));
+}
+
+std::int32_t callIntBuiltin(UnitContext* ctx, action* act) { return callBuiltin(ctx, act->target.ih, act->args.params); }
+
+double callFltBuiltin(UnitContext* ctx, action* act) { return callBuiltin(ctx, act->target.fh, act->args.params); }
+
+char* callTxtBuiltin(UnitContext* ctx, action* act) { return callBuiltin(ctx, act->target.th, act->args.params); }
 
 char* dupText(UnitContext* ctx, const char* text) {
     if (!text) text = "";
@@ -225,7 +271,7 @@ long elementCount(const vinst* array) {
 }
 
 long elementOffset(UnitContext* ctx, intarray* access, TooFewReport how) {
-    vinst* array = access->array.inst;
+    vinst* array = arrayInstance(access);
     if (!array || !array->decl) return -1;
     int ndims = array->decl->ndims;
     const std::int32_t* dims = array->dims;
@@ -257,11 +303,11 @@ vinst* lvalueInstance(op* target) {
     case 9:
     case 10:
     case 11:
-        return target->left.inst;
+        return varInstance(target);
     case 17:
     case 18:
     case 19:
-        return target->left.arr->array.inst;
+        return arrayInstance(target->left.arr);
     default:
         return nullptr;
     }
@@ -279,9 +325,9 @@ std::int32_t calculate(UnitContext* ctx, op* node) {
     case 6:
         return truncTowardZero(node->left.con->value.f);
     case 9:
-        return node->left.inst->value.i;
+        return intVariable(ctx, node);
     case 10:
-        return truncTowardZero(node->left.inst->value.f);
+        return truncTowardZero(floatVariable(ctx, node));
     case 17:
         return el_in_array(ctx, node->left.arr);
     case 18:
@@ -291,9 +337,9 @@ std::int32_t calculate(UnitContext* ctx, op* node) {
     case 34:
         return truncTowardZero(FloatFunc(ctx, node->left.act->target.fn, node->left.act->args.params));
     case 37:
-        return node->left.act->target.ih(ctx, node->left.act->args.params);
+        return callIntBuiltin(ctx, node->left.act);
     case 38:
-        return truncTowardZero(node->left.act->target.fh(ctx, node->left.act->args.params));
+        return truncTowardZero(callFltBuiltin(ctx, node->left.act));
     case 65:
         return intOperator(ctx, node);
     case 66:
@@ -324,9 +370,9 @@ double f_calculate(UnitContext* ctx, op* node) {
     case 6:
         return node->left.con->value.f;
     case 9:
-        return node->left.inst->value.i;
+        return intVariable(ctx, node);
     case 10:
-        return node->left.inst->value.f;
+        return floatVariable(ctx, node);
     case 17:
         return el_in_array(ctx, node->left.arr);
     case 18:
@@ -336,9 +382,9 @@ double f_calculate(UnitContext* ctx, op* node) {
     case 34:
         return FloatFunc(ctx, node->left.act->target.fn, node->left.act->args.params);
     case 37:
-        return node->left.act->target.ih(ctx, node->left.act->args.params);
+        return callIntBuiltin(ctx, node->left.act);
     case 38:
-        return node->left.act->target.fh(ctx, node->left.act->args.params);
+        return callFltBuiltin(ctx, node->left.act);
     case 65:
         return calculate(ctx, node);
     case 66:
@@ -365,7 +411,7 @@ char* t_calc_dup(UnitContext* ctx, op* node) {
     case 7:
         return dupText(ctx, node->left.con->value.t);
     case 11:
-        return dupText(ctx, node->left.inst->value.t);
+        return textVariable(ctx, node);
     case 19: {
         char* element = el_txt_array(ctx, node->left.arr);
         return element ? dupText(ctx, element) : nullptr;
@@ -402,33 +448,35 @@ char* t_calc_dup(UnitContext* ctx, op* node) {
 std::int32_t el_in_array(UnitContext* ctx, intarray* access) {
     long offset = elementOffset(ctx, access, TooFewReport::ParamError);
     if (offset < 0) return 1;
-    std::int32_t* storage = access->array.inst->value.ia;
+    std::int32_t* storage = arrayInstance(access)->value.ia;
     return storage ? storage[offset] : 0;
 }
 
 double el_fl_array(UnitContext* ctx, intarray* access) {
     long offset = elementOffset(ctx, access, TooFewReport::ErrorMsg);
     if (offset < 0) return 1.0;
-    double* storage = access->array.inst->value.fa;
+    double* storage = arrayInstance(access)->value.fa;
     return storage ? storage[offset] : 0.0;
 }
 
 char* el_txt_array(UnitContext* ctx, intarray* access) {
     long offset = elementOffset(ctx, access, TooFewReport::ErrorMsg);
     if (offset < 0) return nullptr;
-    char** storage = access->array.inst->value.ta;
+    char** storage = arrayInstance(access)->value.ta;
     return storage ? storage[offset] : nullptr;
 }
 
 std::int32_t* elp_in_array(UnitContext* ctx, intarray* access) {
     long offset = elementOffset(ctx, access, TooFewReport::ParamError);
-    std::int32_t* storage = access->array.inst ? access->array.inst->value.ia : nullptr;
+    vinst* array = arrayInstance(access);
+    std::int32_t* storage = array ? array->value.ia : nullptr;
     return offset < 0 || !storage ? nullptr : storage + offset;
 }
 
 double* elp_fl_array(UnitContext* ctx, intarray* access) {
     long offset = elementOffset(ctx, access, TooFewReport::ErrorMsg);
-    double* storage = access->array.inst ? access->array.inst->value.fa : nullptr;
+    vinst* array = arrayInstance(access);
+    double* storage = array ? array->value.fa : nullptr;
     return offset < 0 || !storage ? nullptr : storage + offset;
 }
 
@@ -436,23 +484,29 @@ namespace {
 
 void illegalAccess(UnitContext* ctx) { report(ctx, "Internal error: Illegal access method in 'op'"); }
 
+double missingTarget(UnitContext* ctx, op* target) {
+    noInstance(ctx, target);
+    illegalAccess(ctx);
+    return 0.0;
+}
+
 // Applies `change` to the int or float the target names, then queues the
 // target's dependents; the result is the new value.
 template <class Change>
 double changeNumber(UnitContext* ctx, op* target, Change change) {
-    if (target->type == DO_VDECL && target->flag >= 9 && target->flag <= 10) {
-        illegalAccess(ctx);
-        return 0.0;
-    }
     double result = 0.0;
     switch (target->flag) {
     case 9: {
-        std::int32_t& v = target->left.inst->value.i;
+        vinst* inst = varInstance(target);
+        if (!inst) return missingTarget(ctx, target);
+        std::int32_t& v = inst->value.i;
         result = v = change(v);
         break;
     }
     case 10: {
-        double& v = target->left.inst->value.f;
+        vinst* inst = varInstance(target);
+        if (!inst) return missingTarget(ctx, target);
+        double& v = inst->value.f;
         result = v = change(v);
         break;
     }

@@ -1,4 +1,5 @@
-// Evaluation of instance-bound expression trees.
+// Evaluation of expression trees: instance-bound ones, and the
+// declaration-bound bodies of functions that run without copying.
 #pragma once
 #include <cstdint>
 
@@ -15,6 +16,11 @@ char* el_txt_array(UnitContext* ctx, intarray* access);  // stored pointer
 std::int32_t* elp_in_array(UnitContext* ctx, intarray* access);
 double* elp_fl_array(UnitContext* ctx, intarray* access);
 
+// Builtin calls; arguments written in a body that runs uncopied are bound
+// for the call.
+std::int32_t callIntBuiltin(UnitContext* ctx, action* act);
+double callFltBuiltin(UnitContext* ctx, action* act);
+char* callTxtBuiltin(UnitContext* ctx, action* act);
 double mod_op(UnitContext* ctx, op* target, double delta);
 double set_op(UnitContext* ctx, op* target, double value);
 

@@ -35,17 +35,25 @@ void storeNumber(UnitContext* ctx, op* node, double value, Complain complain) {
     op* target = node->left.op;
     switch (target->flag) {
     case 9:
-        target->left.inst->value.i = truncTowardZero(value);
+    case 10: {
+        vinst* inst = varInstance(target);
+        if (!inst) {
+            noInstance(ctx, target);
+            complain();
+            return;
+        }
+        if (target->flag == 9)
+            inst->value.i = truncTowardZero(value);
+        else
+            inst->value.f = value;
         break;
-    case 10:
-        target->left.inst->value.f = value;
-        break;
+    }
     case 17:
     case 18: {
         intarray* access = target->left.arr;
         long offset = elementOffset(ctx, access, TooFewReport::ErrorMsg);
         if (offset < 0) return;
-        Value& storage = access->array.inst->value;
+        Value& storage = arrayInstance(access)->value;
         if (!storage.p) return;
         if (target->flag == 17)
             storage.ia[offset] = truncTowardZero(value);
@@ -324,6 +332,19 @@ char* t_add(UnitContext* ctx, op*, char* left, char* right) { return concat(ctx,
 
 char* t_exprval(UnitContext* ctx, op*, char* left, char*) { return dupText(ctx, left); }
 
+namespace {
+
+void illegalTextLvalue(UnitContext* ctx, op* node) {
+    report(ctx, formatMsg("Error at line %d: Illegal lvalue in text assignment", node->line));
+}
+
+void noTextTarget(UnitContext* ctx, op* node, op* target) {
+    noInstance(ctx, target);
+    illegalTextLvalue(ctx, node);
+}
+
+}  // namespace
+
 // Takes ownership of `right` (a failed evaluation stores the empty text, so
 // no text variable or element ever holds null) and returns a new copy.
 char* t_ass(UnitContext* ctx, op* node, char*, char* right) {
@@ -333,16 +354,20 @@ char* t_ass(UnitContext* ctx, op* node, char*, char* right) {
     char** slot = nullptr;
     switch (target->flag) {
     case 11:
-        slot = &target->left.inst->value.t;
+        if (vinst* inst = varInstance(target))
+            slot = &inst->value.t;
+        else
+            noTextTarget(ctx, node, target);
         break;
     case 19: {
         intarray* access = target->left.arr;
         long offset = elementOffset(ctx, access, TooFewReport::ErrorMsg);
-        if (offset >= 0 && access->array.inst->value.ta) slot = &access->array.inst->value.ta[offset];
+        vinst* array = offset >= 0 ? arrayInstance(access) : nullptr;
+        if (array && array->value.ta) slot = &array->value.ta[offset];
         break;
     }
     default:
-        report(ctx, formatMsg("Error at line %d: Illegal lvalue in text assignment", node->line));
+        illegalTextLvalue(ctx, node);
         break;
     }
     if (!slot) {

@@ -192,6 +192,7 @@ struct intarray {
 struct param : ListNode {
     op* expr = nullptr;
     int line = 0;
+    std::uint8_t bindPlan = 0;  // first actual of a call: its BindPlan, 0 undecided
 };
 
 // Formal parameter, in written order.
@@ -297,6 +298,7 @@ struct function : Block {
     std::uint8_t rettype = 0;  // 0 none, 1 int, 2 float, 3 text
     Value retval{};
     fparam* fparams = nullptr;
+    std::uint8_t bodyMode = 0;  // 0 undecided, 1 copied per call, 2 run as parsed
 };
 
 struct objectproto : Block {
@@ -338,6 +340,7 @@ struct funcinst : Frame {
     elemref* elemRefs = nullptr;
     vinstlist* saved = nullptr;
     int freezeCount = 0;
+    std::uint8_t sharedBody = 0;  // body is the function's parsed body, not a copy
 };
 
 struct objectinst : Frame {};

@@ -216,7 +216,7 @@ void f_funcinst(UnitContext* ctx, funcinst* frame) {
     f_graphobj(ctx, frame->graphs);
     f_inpobj(ctx, frame->inputs);
     f_vinsts(ctx, frame->instances);
-    f_simulate(ctx, frame->body, 0);
+    if (!frame->sharedBody) f_simulate(ctx, frame->body, 0);
     releaseList(frame->saved, [](vinstlist* n) { poolFree(n); });
     releaseList(frame->elemRefs, [ctx](elemref* e) {
         f_intarray(ctx, e->access);

@@ -100,13 +100,13 @@ void runCall(UnitContext* ctx, action* act) {
         TamFree(TextFunc(ctx, act->target.fn, act->args.params));
         break;
     case ACT_BUILTIN_INT:
-        act->target.ih(ctx, act->args.params);
+        callIntBuiltin(ctx, act);
         break;
     case ACT_BUILTIN_FLOAT:
-        act->target.fh(ctx, act->args.params);
+        callFltBuiltin(ctx, act);
         break;
     case ACT_BUILTIN_TEXT:
-        TamFree(act->target.th(ctx, act->args.params));
+        TamFree(callTxtBuiltin(ctx, act));
         break;
     case ACT_OBJECT:
         GenObject(ctx, act->target.proto, act->args.attrs);
@@ -136,12 +136,13 @@ void evaluate(UnitContext* ctx, op* expr) {
 }
 
 // The value goes into the slot of the function the statement's frame
-// belongs to. A return whose expression failed does not count as a
+// belongs to; a statement of a body that runs uncopied belongs to the
+// running call. A return whose expression failed does not count as a
 // return: the error must go on unwinding instead of being cleared by the
 // call this return would leave.
 void doReturn(UnitContext* ctx, simaction* s) {
     LearnUnit* unit = ctx->learnUnit;
-    Frame* frame = s->frame;
+    Frame* frame = s->frame ? s->frame : unit ? unit->currentFrame : nullptr;
     bool isFunction = frame && frame->owner && frame->owner->blockKind == BLOCK_FUNCTION;
     function* fn = isFunction ? static_cast<function*>(frame->owner) : nullptr;
     int rettype = fn ? fn->rettype : 0;
