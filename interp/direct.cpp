@@ -122,7 +122,7 @@ struct BodyCheck {
 
     bool expr(op* node) const {
         if (!node) return true;
-        return node->type == DO_VDECL && typedAsCopied(ctx, node) && kinds(node);
+        return node->type == DO_VDECL && kinds(node) && typedAsCopied(ctx, node);
     }
 
     bool statements(simaction* list) const {
