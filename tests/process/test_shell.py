@@ -46,8 +46,8 @@ def wait_for_window(before, seconds=5.0):
 
 
 class Shell(Running):
-    def __init__(self, binary, env=None):
-        super().__init__(binary, "shell_menus.kiv", ["-mb", "1"], environment(**(env or {})))
+    def __init__(self, binary, env=None, program="shell_menus.kiv"):
+        super().__init__(binary, program, ["-mb", "1"], environment(**(env or {})))
 
     def menu(self, entry):
         """Chooses an entry of the File menu: press on the menu button,
@@ -104,19 +104,48 @@ def menu_commands(binary):
         check(not [pid for pid in servers if alive(pid)], "servers left running")
 
 
-def url_field_pauses_program(binary):
-    player = Running(binary, "shell_ticks.kiv", ["-mb", "1"])
-    player.line()
-    player.move(200, -10)
-    time.sleep(0.3)
+def drain(player):
     while select.select([player.process.stdout], [], [], 0.1)[0]:
         os.read(player.process.stdout.fileno(), 4096)
     player.pending = b""
+
+
+def computing_program(binary):
+    """A program that never waits for input: it pauses while the pointer is
+    in the URL field, restarts on Reload and stops on Back."""
+    player = Shell(binary, program="shell_ticks.kiv")
+    player.line()
+    player.move(200, -10)
+    time.sleep(0.3)
+    drain(player)
     player.quiet(0.5)
     player.move(200, 200)
     check(player.line().isdigit(), "no count after leaving the URL field")
-    player.process.terminate()
-    player.finish(15)
+    player.menu("Reload")
+    while (line := player.line()) != "ready":
+        check(line.isdigit(), f"unexpected {line!r}")
+    check(player.line() == "1", "the reloaded program did not start afresh")
+    player.menu("Back")
+    time.sleep(0.2)
+    drain(player)
+    player.quiet(0.5)
+    player.menu("Quit")
+    player.finish(0)
+
+
+def url_field_loads_program(binary):
+    player = Shell(binary)
+    url = "file://localhost" + os.path.join(PROGRAMS, "shell_called.kiv")
+    xdotool("mousemove", player.origin[0] + 200, player.origin[1] - 10, "click", 1)
+    player.keys("ctrl+a", "ctrl+k")
+    xdotool("type", "--delay", 10, url)
+    player.keys("Return")
+    player.expect("called")
+    # The caller goes on after the called program has ended.
+    player.click(100, 100)
+    player.expect("left")
+    player.menu("Quit")
+    player.finish(0)
 
 
 def text_editor(binary):
@@ -140,4 +169,4 @@ def text_editor(binary):
 
 
 if __name__ == "__main__":
-    sys.exit(main([menu_commands, url_field_pauses_program, text_editor]))
+    sys.exit(main([menu_commands, computing_program, url_field_loads_program, text_editor]))

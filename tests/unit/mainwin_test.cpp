@@ -2,6 +2,7 @@
 // context, resources come from files and fallbacks, the status line and
 // the URL field show what they are given. Parse-only runs need no display.
 #include <gtest/gtest.h>
+#include <X11/IntrinsicP.h>
 #include <X11/StringDefs.h>
 #include <X11/Xaw/AsciiText.h>
 #include <X11/Xaw/Label.h>
@@ -13,6 +14,7 @@
 
 #include "app/context.h"
 #include "present/display.h"
+#include "present/kivwidget.h"
 #include "present/shell.h"
 
 namespace {
@@ -138,6 +140,30 @@ TEST_F(MainWinTest, NoUrlFieldWithoutMenuBar) {
     setURL(&ctx, "ignored");
     setStatus(&ctx, "Simulation is done");
     EXPECT_EQ(label(), "Status : Simulation is done");
+}
+
+TEST_F(MainWinTest, ShellTreeAndDrawingAreaGeometry) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+    open({});
+    for (const char* name : {"main_w.menubar.File", "main_w.menubar.Help", "main_w.url", "main_w.kiv",
+                             "main_w.status", "main_w.menubar.File.fileMenu.Print",
+                             "main_w.menubar.Help.helpMenu.Acknowledgements"})
+        EXPECT_NE(XtNameToWidget(ctx.toplevel, name), nullptr) << name;
+    ASSERT_EQ(GetKivWidget(ctx.toplevel), ctx.drawArea);
+    EXPECT_EQ(contextOfWidget(ctx.shell->status), &ctx);
+
+    // Without a program the area prefers 640 by 400.
+    XtWidgetGeometry request{}, preferred{};
+    request.request_mode = CWWidth | CWHeight;
+    request.width = 640;
+    request.height = 10;
+    EXPECT_EQ(XtQueryGeometry(ctx.drawArea, &request, &preferred), XtGeometryYes);
+    EXPECT_EQ(preferred.width, 640);
+    EXPECT_EQ(preferred.height, 400);
+    request.request_mode = CWWidth;
+    EXPECT_EQ(XtQueryGeometry(ctx.drawArea, &request, &preferred), XtGeometryNo);
+    XtResizeWidget(ctx.drawArea, 300, 200, 0);
+    EXPECT_EQ(XtQueryGeometry(ctx.drawArea, &request, &preferred), XtGeometryAlmost);
 }
 
 }  // namespace
