@@ -168,5 +168,37 @@ def text_editor(binary):
     player.finish(0)
 
 
+def playground_example(binary):
+    """The interactive example: a colour button, dragging the square and
+    the Quit button, checked on the screen."""
+    example = os.path.join(PROGRAMS, "..", "..", "..", "examples", "playground.kiv")
+    process = subprocess.Popen([binary, "-mb", "0", os.path.abspath(example)],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    try:
+        wait_for_window([])
+        time.sleep(0.7)
+        x, y = 1, 1  # the drawing area just inside the main window's border
+        xdotool("mousemove", x + 190, y + 40, "click", 1)
+        time.sleep(0.3)
+        xdotool("mousemove", x + 310, y + 210, "mousedown", 1)
+        for step in range(1, 6):
+            xdotool("mousemove", x + 310 + 20 * step, y + 210 + 10 * step)
+            time.sleep(0.05)
+        xdotool("mouseup", 1)
+        time.sleep(0.5)
+        pixel = screen_pixels()
+        check(pixel(x + 420, y + 270) == 0x33CC66, f"square not moved: {pixel(x + 420, y + 270):06x}")
+        check(pixel(x + 280, y + 180) == 0x202830, "square not erased")
+        xdotool("mousemove", x + 570, y + 40, "click", 1)
+        status = process.wait(10)
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+    err = process.stderr.read().decode("latin-1")
+    check(status == 0 and not err, f"status {status}, stderr {err!r}")
+
+
 if __name__ == "__main__":
-    sys.exit(main([menu_commands, computing_program, url_field_loads_program, text_editor]))
+    sys.exit(main([menu_commands, computing_program, url_field_loads_program, text_editor,
+                  playground_example]))
