@@ -15,6 +15,9 @@
 #include "app/context.h"
 #include "present/display.h"
 #include "present/kivwidget.h"
+#include "present/learnunit.h"
+#include "present/palette.h"
+#include "present/picture.h"
 #include "present/shell.h"
 
 namespace {
@@ -164,6 +167,38 @@ TEST_F(MainWinTest, ShellTreeAndDrawingAreaGeometry) {
     EXPECT_EQ(XtQueryGeometry(ctx.drawArea, &request, &preferred), XtGeometryNo);
     XtResizeWidget(ctx.drawArea, 300, 200, 0);
     EXPECT_EQ(XtQueryGeometry(ctx.drawArea, &request, &preferred), XtGeometryAlmost);
+}
+
+TEST_F(MainWinTest, ExposureCopiesTheScreenImageClippedToTheArea) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
+    open({"-mb", "0"});
+    initDrawingResources(&ctx);
+    LearnUnit* unit = newLearnUnit(&ctx, 640, 400, 0);
+    while (XtAppPending(ctx.appContext)) XtAppProcessEvent(ctx.appContext, XtIMAll);
+    Window window = XtWindow(ctx.drawArea);
+    Screen* screen = XtScreen(ctx.drawArea);
+    XClearWindow(ctx.display, window);
+    GC gc = XCreateGC(ctx.display, unit->screen->pixmap, 0, nullptr);
+    XSetForeground(ctx.display, gc, WhitePixelOfScreen(screen));
+    XFillRectangle(ctx.display, unit->screen->pixmap, gc, 0, 0, 640, 400);
+    XFreeGC(ctx.display, gc);
+
+    // A rectangle reaching out left and above is cut at the area's origin.
+    fakeExpose(&ctx, -10, -5, 30, 20);
+    auto isWhite = [&](int x, int y) {
+        XImage* img = XGetImage(ctx.display, window, x, y, 1, 1, AllPlanes, ZPixmap);
+        bool white = XGetPixel(img, 0, 0) == WhitePixelOfScreen(screen);
+        XDestroyImage(img);
+        return white;
+    };
+    EXPECT_TRUE(isWhite(0, 0));
+    EXPECT_TRUE(isWhite(19, 14));
+    EXPECT_FALSE(isWhite(20, 5));
+    EXPECT_FALSE(isWhite(5, 15));
+    // Beyond the far edges nothing is copied, and nothing fails.
+    fakeExpose(&ctx, 630, 390, 100, 100);
+    EXPECT_TRUE(isWhite(639, 399));
+    killLearnUnit(&ctx);
 }
 
 }  // namespace
