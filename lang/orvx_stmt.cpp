@@ -2,6 +2,10 @@
 // statements (built as a statement whose nested list starts with a control
 // record), returns and blocks. Blocks are flattened into the list they
 // stand in.
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+
 #include "core/messages.h"
 #include "lang/orvx_parser.h"
 #include "interp/control.h"
@@ -45,6 +49,38 @@ bool isConstantExpr(const op* node) {
     if (m == T_CONST || m == T_NAMEDCONST) return true;
     if (m != T_OPER) return false;
     return isConstantExpr(node->left.op) && (!node->right || isConstantExpr(node->right));
+}
+
+// A case label written as a text literal stands for a number: the number
+// the whole text spells ("2", "-1.5"), or else the code of its single
+// character as getchar and getc return it ("a"), so key handlers can
+// switch on characters. Any other text keeps its text value and never
+// matches, since switch values are numbers.
+op* numericCaseLabel(UnitContext* ctx, op* label) {
+    const char* text = label->left.t;
+    char* end = nullptr;
+    if (*text && !isspace(static_cast<unsigned char>(*text))) {
+        long asInt = strtol(text, &end, 10);
+        if (*end == '\0' && asInt >= INT32_MIN && asInt <= INT32_MAX) {
+            discardOp(ctx, label);
+            return constantInt(ctx, static_cast<int>(asInt));
+        }
+        double asFloat = strtod(text, &end);
+        if (*end == '\0') {
+            op* node = newOp(ctx, int(T_CONST) + VT_FLOAT);
+            node->left.f = asFloat;
+            node->line = label->line;
+            compute_valtype(ctx, node);
+            discardOp(ctx, label);
+            return node;
+        }
+    }
+    if (text[0] && !text[1]) {
+        int code = static_cast<signed char>(text[0]);
+        discardOp(ctx, label);
+        return constantInt(ctx, code);
+    }
+    return label;
 }
 
 }  // namespace
@@ -217,8 +253,10 @@ void ParserState::switchStmnt(Block* block, StmtList& out) {
         list.add(branch);
         if (LA(1) == SYM_CASE) {
             consume();
+            bool textLabel = LA(1) == TEXTLIT && LA(2) == SYM_COLON;
             op* label = binaryLevel(block, 1);
             if (failed) return;
+            if (textLabel) label = numericCaseLabel(ctx, label);
             branch->cond = label;
             if (!isConstantExpr(label)) error("Case label is not a constant");
         } else {
