@@ -337,9 +337,11 @@ void ParserState::one_param(function* fn, fparam*& tail) {
         TamFree(var);
         return;
     }
+    // Arrays are never copied: an array parameter binds to the caller's
+    // array whether or not it is declared ref.
     fparam* formal = mustNew<fparam>(ctx);
     formal->decl = var;
-    formal->isRef = byRef ? 1 : 0;
+    formal->isRef = byRef || dims > 0 ? 1 : 0;
     appendTo(fn->fparams, tail, formal);
 }
 
