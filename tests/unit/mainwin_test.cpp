@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/context.h"
+#include "core/alloc.h"
 #include "present/display.h"
 #include "present/kivwidget.h"
 #include "present/learnunit.h"
@@ -199,6 +200,7 @@ TEST_F(MainWinTest, ExposureCopiesTheScreenImageClippedToTheArea) {
     fakeExpose(&ctx, 630, 390, 100, 100);
     EXPECT_TRUE(isWhite(639, 399));
     killLearnUnit(&ctx);
+    TamFree(ctx.updateRects);
 }
 
 }  // namespace
