@@ -1,5 +1,5 @@
 """The browser shell driven with real input through XTEST: the File menu's
-Print, Reload, Back and Quit against a program waiting for input, a URL
+Print, Reload, View Source, Back and Quit against a program waiting for input, a URL
 typed into the URL field, and the modal text editor with the repaint of
 the drawing area it uncovers."""
 import os
@@ -34,11 +34,11 @@ def viewable_windows():
     return found
 
 
-def wait_for_window(before, seconds=5.0):
+def wait_for_window(before, seconds=5.0, min_width=0):
     """The window that became viewable since the list before was taken."""
     deadline = time.time() + seconds
     while time.time() < deadline:
-        new = [w for w in viewable_windows() if w not in before]
+        new = [w for w in viewable_windows() if w not in before and w[2] >= min_width]
         if new:
             return new[0]
         time.sleep(0.05)
@@ -96,6 +96,15 @@ def menu_commands(binary):
         player.expect("ready")
         player.click(100, 100)
         player.expect("left")
+        # View Source opens a window that its Ok button closes again.
+        before = viewable_windows()
+        player.menu("View Source")
+        x, y, width, height = wait_for_window(before, min_width=500)
+        xdotool("mousemove", x + 12, y + height - 12, "click", 1)
+        deadline = time.time() + 5
+        while (x, y, width, height) in viewable_windows():
+            check(time.time() < deadline, "source window not closed")
+            time.sleep(0.05)
         player.menu("Back")
         player.click(100, 100)
         player.quiet()
