@@ -60,9 +60,13 @@ struct EditSession {
 };
 
 void closeEditor(EditSession* session) {
-    session->answered = true;
     XtPopdown(session->shell);
     XtDestroyWidget(session->shell);
+}
+
+// However the editor goes away, the modal loop must end with it.
+void onEditorDestroyed(Widget, XtPointer client, XtPointer) {
+    static_cast<EditSession*>(client)->answered = true;
 }
 
 void TEPOKcallback(Widget, XtPointer client, XtPointer) {
@@ -94,6 +98,7 @@ void buildEditor(UnitContext* ctx, EditSession& session, const char* text) {
                                             session.editor, XtNfromHoriz, ok, nullptr);
     XtAddCallback(ok, XtNcallback, TEPOKcallback, &session);
     XtAddCallback(cancel, XtNcallback, TEPCancelcallback, &session);
+    XtAddCallback(session.shell, XtNdestroyCallback, onEditorDestroyed, &session);
 }
 
 }  // namespace

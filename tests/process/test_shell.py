@@ -15,7 +15,9 @@ from player import PROGRAMS, Failure, alive, check, children, environment, main
 from test_display import screen_pixels
 from xinput import Running, xdotool
 
-FILE_MENU = ["Back", "Reload", "View Source", "Print", "Quit"]
+# Each menu: the x of its button in the menu bar, and its entries.
+MENUS = {"File": (15, ["Back", "Reload", "View Source", "Print", "Quit"]),
+         "Help": (60, ["About", "Acknowledgements"])}
 BACKGROUND = 0x3366CC
 
 
@@ -49,15 +51,16 @@ class Shell(Running):
     def __init__(self, binary, env=None, program="shell_menus.kiv"):
         super().__init__(binary, program, ["-mb", "1"], environment(**(env or {})))
 
-    def menu(self, entry):
-        """Chooses an entry of the File menu: press on the menu button,
-        release over the entry."""
+    def menu(self, entry, name="File"):
+        """Chooses an entry of a menu: press on the menu button, release
+        over the entry."""
         time.sleep(0.2)
         before = viewable_windows()
-        xdotool("mousemove", self.origin[0] + 15, 10, "mousedown", 1)
+        at, entries = MENUS[name]
+        xdotool("mousemove", self.origin[0] + at, 10, "mousedown", 1)
         x, y, width, height = wait_for_window(before)
-        row = FILE_MENU.index(entry)
-        xdotool("mousemove", x + width // 2, y + height * (2 * row + 1) // (2 * len(FILE_MENU)))
+        row = entries.index(entry)
+        xdotool("mousemove", x + width // 2, y + height * (2 * row + 1) // (2 * len(entries)))
         time.sleep(0.1)
         xdotool("mouseup", 1)
 
@@ -96,15 +99,16 @@ def menu_commands(binary):
         player.expect("ready")
         player.click(100, 100)
         player.expect("left")
-        # View Source opens a window that its Ok button closes again.
-        before = viewable_windows()
-        player.menu("View Source")
-        x, y, width, height = wait_for_window(before, min_width=500)
-        xdotool("mousemove", x + 12, y + height - 12, "click", 1)
-        deadline = time.time() + 5
-        while (x, y, width, height) in viewable_windows():
-            check(time.time() < deadline, "source window not closed")
-            time.sleep(0.05)
+        # View Source and About open windows that their Ok buttons close.
+        for entry, menu, width in [("View Source", "File", 500), ("About", "Help", 200)]:
+            before = viewable_windows()
+            player.menu(entry, menu)
+            window = wait_for_window(before, min_width=width)
+            xdotool("mousemove", window[0] + 14, window[1] + window[3] - 14, "click", 1)
+            deadline = time.time() + 5
+            while window in viewable_windows():
+                check(time.time() < deadline, f"{entry} window not closed")
+                time.sleep(0.05)
         player.menu("Back")
         player.click(100, 100)
         player.quiet()
