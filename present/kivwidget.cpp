@@ -20,6 +20,7 @@
 #include "present/events.h"
 #include "present/objects.h"
 #include "present/picture.h"
+#include "present/shell.h"
 
 namespace {
 

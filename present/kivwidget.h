@@ -12,9 +12,6 @@ inline constexpr char kCkivInstance[] = "KivInstance";
 
 extern WidgetClass kivWidgetClass;
 
-// Repaints the rectangle of the drawing area as an exposure would.
-void fakeExpose(UnitContext* ctx, int x, int y, int width, int height);
-
 // The first widget of class "Kiv" below the given widget (depth first),
 // or null when there is none.
 Widget GetKivWidget(Widget w);

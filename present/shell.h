@@ -20,6 +20,9 @@ void makeGUI(UnitContext* ctx);
 void setStatus(UnitContext* ctx, const char* text);
 // Shows the URL in the URL field, when there is one.
 void setURL(UnitContext* ctx, const char* url);
+// Repaints a rectangle of the drawing area from the learn unit's screen
+// image, as an exposure of that rectangle would.
+void fakeExpose(UnitContext* ctx, int x, int y, int width, int height);
 // Waits until the display server has processed every request.
 void TamSync(UnitContext* ctx);
 
