@@ -3,11 +3,8 @@
 // for each call and released again.
 #include <regex.h>
 
-#include <string>
-
 #include "builtins/handlers.h"
 #include "builtins/support.h"
-#include "core/messages.h"
 #include "interp/builtin_frame.h"
 
 namespace {
@@ -23,11 +20,6 @@ public:
     CompiledPattern& operator=(const CompiledPattern&) = delete;
 
     bool valid() const { return status_ == 0; }
-    std::string problem() const {
-        char text[256];
-        regerror(status_, &regex_, text, sizeof text);
-        return text;
-    }
     // The subject's start is not the start of a line: ^ never matches there.
     bool search(const char* subject, regmatch_t& match) const {
         return regexec(&regex_, subject, 1, &match, REG_NOTBOL) == 0;
@@ -47,13 +39,8 @@ std::int32_t RegMatch(UnitContext* ctx, param* args) {
     OwnedText pattern(t_par_value(ctx, patternNode));
     if (!subject || !pattern) return 0;
     CompiledPattern regex(pattern.get());
-    if (!regex.valid()) {
-        errorMsg(ctx, MSG_WARNING,
-                 formatMsg("Warning: Invalid regular expression '%s' in regmatch: %s", pattern.get(),
-                           regex.problem().c_str())
-                     .c_str());
-        return 0;
-    }
+    // A pattern that does not compile simply matches nothing.
+    if (!regex.valid()) return 0;
     regmatch_t match{};
     if (!regex.search(subject.get(), match)) return 0;
     param* startNode = nextOf(patternNode);
