@@ -173,7 +173,15 @@ void ParserState::ifStmnt(Block* block, StmtList& out) {
 void ParserState::whileStmnt(Block* block, StmtList& out) {
     RuleGuard guard(ctx, __LINE__);
     consume();
-    op* cond = condition(block, "while-statement : malformed conditional");
+    // An empty condition is a missing one, which counts as true: the loop
+    // runs until a return or a halt ends it.
+    op* cond = nullptr;
+    if (LA(1) == SYM_LP && LA(2) == SYM_RP) {
+        consume();
+        consume();
+    } else {
+        cond = condition(block, "while-statement : malformed conditional");
+    }
     if (failed) return;
     simaction* record = newStatement(ctx);
     record->control = WHILE;
