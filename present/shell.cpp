@@ -32,8 +32,6 @@ namespace {
 constexpr Dimension kDrawWidth = 640;
 constexpr Dimension kDrawHeight = 400;
 
-void TheCallback(Widget w, XtPointer client, XtPointer call);
-
 void quitCB(Widget w, XtPointer, XtPointer) {
     // The cleanup releases the display resources and then destroys the
     // application context, in that order, so nothing touches a closed
