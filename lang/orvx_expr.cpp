@@ -310,7 +310,10 @@ op* unaryNode(ParserState& p, op* operand, int line, IntRoutine l, FltRoutine r)
 op* prefixNode(ParserState& p, int sym, op* operand, int line) {
     int vt = operand->valtype;
     if (sym == SYM_HASH) {
-        op* node = newOp(p.ctx, T_OPER);
+        // The value keeps its operand's type, so "#t + #u" stays a text
+        // concatenation; only an untyped operand leaves the node untyped.
+        bool typed = vt == VT_INT || vt == VT_FLOAT || vt == VT_TEXT;
+        op* node = newOp(p.ctx, typed ? int(T_OPER) + vt : int(T_OPER));
         node->left.op = operand;
         node->line = line;
         if (vt == VT_FLOAT)
