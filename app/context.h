@@ -78,6 +78,7 @@ struct UnitContext {
     int gifTransparent = -1;
     int gifDelay = -1;
     int gifInput = -1;
+    int gifDisposal = 0;
 
     // Update-rectangle pool.
     int updateCapacity = 0;

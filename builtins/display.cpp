@@ -13,6 +13,7 @@
 #include "present/draw.h"
 #include "present/objects.h"
 #include "present/palette.h"
+#include "present/image.h"
 #include "present/picture.h"
 #include "present/screen.h"
 #include "present/textlayout.h"
@@ -120,9 +121,20 @@ std::int32_t Bell(UnitContext* ctx, param* args) {
     return 1;
 }
 
+// The sizes are stored only for an image that could be loaded; a name
+// that falls back to the default picture leaves them as they were.
 std::int32_t imageextents(UnitContext* ctx, param* args) {
-    takeArguments(ctx, args, "imageExtents", "tII");
-    return 0;
+    param* cursor = args;
+    OwnedText url(getTextPar(ctx, cursor, 1, "imageExtents"));
+    param* width = takeVariable(ctx, cursor, 2, "imageExtents");
+    param* height = takeVariable(ctx, cursor, 3, "imageExtents");
+    checkPars(ctx, cursor, 3, "imageExtents");
+    if (halted(ctx) || !url || !url.get()[0]) return 0;
+    Picture* pic = getImage(ctx, url.get());
+    if (isDefaultImage(ctx, pic)) return 0;
+    if (width) set_par_value(ctx, width, pic->width);
+    if (height) set_par_value(ctx, height, pic->height);
+    return 1;
 }
 
 std::int32_t textextents(UnitContext* ctx, param* args) {

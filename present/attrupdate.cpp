@@ -12,6 +12,7 @@
 #include "present/hooks.h"
 #include "present/learnunit.h"
 #include "present/palette.h"
+#include "present/image.h"
 #include "present/picture.h"
 #include "present/textlayout.h"
 #include "present/update.h"
@@ -165,11 +166,9 @@ LevNode** levelListOf(UnitContext* ctx, WinObj* parent) {
     return parent ? &parent->levels : &ctx->learnUnit->levels;
 }
 
-Picture* pictureForName(UnitContext* ctx, const char*) { return defaultPicture(ctx); }
-
 void updateImage(UnitContext* ctx, GraphObj* obj, Attrib* a) {
     Picture* old = a->shown.image;
-    a->shown.image = pictureForName(ctx, a->value.t);
+    a->shown.image = holdImage(ctx, a->value.t);
     if (old && old != a->shown.image && old != defaultPicture(ctx)) releaseObjectImage(ctx, old);
     raiseForGraph(obj, LOOK);
 }

@@ -17,6 +17,7 @@
 #include "core/messages.h"
 #include "present/display_state.h"
 #include "present/palette.h"
+#include "present/image.h"
 #include "present/picture.h"
 #include "present/textlayout.h"
 
@@ -218,8 +219,15 @@ void drawText(UnitContext* ctx, const Target& t, Drawable d, GC gc, const Shape&
     }
 }
 
-void drawImage(UnitContext* ctx, const Target& t, const Shape& s, GraphObj* obj) {
+// The picture of an image object, scaled to the box of its two points
+// when their distance differs from the picture's size.
+Picture* imageToDraw(UnitContext* ctx, GraphObj* obj, const Shape& s) {
     Picture* pic = pictureOf(ctx, obj);
+    if (s.n < 2) return pic;
+    return pictureForBox(ctx, pic, s.pts[1].x - s.pts[0].x, s.pts[1].y - s.pts[0].y);
+}
+
+void drawImage(const Target& t, const Shape& s, Picture* pic) {
     if (!pic || !pic->pixmap) return;
     int w = s.n > 1 ? s.width : pic->width;
     int h = s.n > 1 ? s.height : pic->height;
@@ -354,7 +362,7 @@ void drawGraph(UnitContext* ctx, GraphObj* obj, LevNode* node, int x, int y, int
     obj->flag2 = 1;
     Display* dpy = ds->display;
     if (node && (!node->background || !node->ownsBackground)) newLevMask(ctx, node);
-    Picture* image = obj->kind == K_IMAGE ? pictureOf(ctx, obj) : nullptr;
+    Picture* image = obj->kind == K_IMAGE ? imageToDraw(ctx, obj, shape) : nullptr;
     Pixmap clip = buildClip(ds, obj, x, y, width, height, image, shape.x, shape.y);
 
     GC gc = ds->drawGC;
@@ -371,7 +379,7 @@ void drawGraph(UnitContext* ctx, GraphObj* obj, LevNode* node, int x, int y, int
         setClip(dpy, t.maskGC, clip, x, y, width, height);
     }
     if (obj->kind == K_IMAGE) {
-        drawImage(ctx, t, shape, obj);
+        drawImage(t, shape, image);
     } else if (obj->kind == K_TEXTOBJ) {
         paint(ctx, t, shape, obj, true, nullptr);
     } else if (const KindOps* ops = opsFor(obj->kind)) {

@@ -8,6 +8,7 @@
 #include "app/shutdown.h"
 #include "present/display_state.h"
 #include "present/palette.h"
+#include "present/image.h"
 #include "present/picture.h"
 #include "core/alloc.h"
 
@@ -134,6 +135,7 @@ void releaseDisplayState(UnitContext* ctx) {
     if (!ds) return;
     Display* dpy = ds->display;
     forgetConverterState(ds);
+    freeImageCache(ctx);
     killImage(ctx, ds->defaultPicture);
     for (GC gc : {ds->baseGC, ds->drawGC, ds->clearGC, ds->maskBaseGC, ds->maskGC})
         if (gc) XFreeGC(dpy, gc);

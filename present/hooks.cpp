@@ -13,8 +13,6 @@
 
 #define WEAK __attribute__((weak))
 
-WEAK void freeUnitImages(UnitContext*, LearnUnit*) {}
-WEAK void releaseObjectImage(UnitContext*, Picture*) {}
 WEAK void f_oper(UnitContext*, op*) {}
 WEAK void f_simulate(UnitContext*, simaction*, int) {}
 WEAK void freesim(UnitContext*, LearnUnit*) {}

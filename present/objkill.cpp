@@ -143,10 +143,13 @@ void killInpList(UnitContext* ctx, InpObj*& list) {
 void clearAttrib(UnitContext* ctx, Attrib* attr) {
     switch (attr->id) {
     case S_FONT:
-    case S_IMAGE:
-        // The font is the text layout's and the picture the object's;
-        // both are released with their owner.
+        // The font is the text layout's and is released with it.
         TamFree(attr->value.t);
+        break;
+    case S_IMAGE:
+        // The picture belongs to the image cache; the object gave it back.
+        TamFree(attr->value.t);
+        f_oper(ctx, attr->expr.expr);
         break;
     case S_OUTTEXT:
         TamFree(attr->value.t);

@@ -78,6 +78,7 @@ void killImageFromNode(UnitContext* ctx, Picture* pic) {
 void killImage(UnitContext* ctx, Picture* pic) {
     if (!pic) return;
     killImageFromNode(ctx, pic);
+    killImage(ctx, pic->scaled);
     TamFree(pic->name);
     TamFree(pic);
 }

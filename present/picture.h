@@ -18,6 +18,8 @@ struct Picture : ListNode {      // linked in the image cache while cached
     Pixmap mask = None;          // 1-bit, optional
     char* name = nullptr;        // image cache: owned name, empty for default
     LearnUnit* owner = nullptr;  // image cache: the unit that loaded it
+    int uses = 0;                // image cache: objects showing it
+    Picture* scaled = nullptr;   // last scaled copy drawn, owned
 };
 
 inline constexpr int kDefPicWidth = 88;
