@@ -5,6 +5,7 @@
 // past a buffer or an endless loop.
 #include "present/gifdecode.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -17,7 +18,11 @@ namespace {
 constexpr int kMaxCodeBits = 12;
 constexpr int kTableSize = 1 << kMaxCodeBits;
 
-void say(const char* text) { userMsg(text); }
+// Decoder messages go to standard error as they stand, newline included.
+void say(const char* text) {
+    std::fputs(text, stderr);
+    std::fflush(stderr);
+}
 
 bool readBytes(KivStream* in, void* buffer, std::size_t n) { return KivRead(in, buffer, n) == n; }
 

@@ -4,6 +4,7 @@
 // that no object is showing, so no object is ever left with a picture
 // that was freed or replaced under it. Also the loading of one picture:
 // fetching by URL and choosing the decoder by content type.
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -142,7 +143,7 @@ ImageLoad createImage(Picture* out, UnitContext* ctx, const char* name) {
     } else if (type == "image/jpeg") {
         if (readJPEG(ctx, in, out)) result = ImageLoad::Loaded;
     } else if (std::strchr(name, '.')) {
-        userMsg(formatMsg("Warning: Unknown extension for image %s.\nUsing default image\n", name).c_str());
+        std::fputs(formatMsg("Warning: Unknown extension for image %s.\nUsing default image\n", name).c_str(), stderr);
     } else {
         result = ImageLoad::UnknownType;
     }

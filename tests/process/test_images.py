@@ -1,0 +1,198 @@
+"""Images in a running player: GIF and JPEG files made at test time are
+drawn, scaled, mirrored, made see-through and used as fill tiles, read back
+from the X server; damaged and absurd files are refused with their
+messages and the default picture stands in."""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+import gifwriter as gw
+from player import check, main, run
+from test_display import screen_pixels
+from xinput import Running
+
+RED, BLUE, GREEN = 0xFF0000, 0x0000FF, 0x00FF00
+
+
+def write(folder, name, data):
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def halves(width, height):
+    """Rows of a picture red on the left half and blue on the right."""
+    return [[0] * (width // 2) + [1] * (width - width // 2) for _ in range(height)]
+
+
+def good_fixtures(folder):
+    write(folder, "halves.gif", gw.gif(halves(20, 10), [RED, BLUE]))
+    stripes = [[y % 2] * 12 for y in range(12)]  # red rows even, blue rows odd
+    write(folder, "stripes.gif", gw.gif(stripes, [RED, BLUE], interlaced=True))
+    ring = [[0 if 2 <= x < 6 and 2 <= y < 6 else 1 for x in range(8)] for y in range(8)]
+    write(folder, "hole.gif", gw.gif(ring, [RED, BLUE], transparent=0))
+    subprocess.run(["convert", "-size", "16x16", "xc:#0000ff", "-quality", "100",
+                    os.path.join(folder, "blue.jpg")], check=True)
+    subprocess.run(["convert", "-size", "30x20", "xc:#ff0000", "-fill", "#0000ff", "-draw",
+                    "rectangle 15,0 29,19", "-interlace", "GIF",
+                    os.path.join(folder, "compressed.gif")], check=True)
+
+
+def bad_fixtures(folder):
+    """Damaged files, each with the message it must produce."""
+    good = gw.gif(halves(20, 10), [RED, BLUE])
+    head = gw.header(4, 4, [RED, BLUE])
+    one_pixel = gw.descriptor(1, 1)
+    cases = {
+        "text.gif": (b"hello world", "Error: not a GIF file"),
+        "short.gif": (b"GIF", "Error: error reading magic number"),
+        "version.gif": (b"GIF88a" + good[6:], "Error: bad version number, not '87a' or '89a'"),
+        "screen.gif": (b"GIF89a\x04\x00", "Error: failed to read screen descriptor"),
+        "colormap.gif": (head[:13 + 30], "Error: bad GIF-colormap"),
+        "huge.gif": (head + gw.descriptor(60000, 60000) + b"\x08\x00;",
+                     "Error: image of 60000 by 60000 pixels is too large"),
+        "zero.gif": (head + gw.descriptor(0, 5) + b"\x08\x00;", "Error: image of 0 by 5 pixels is empty"),
+        "cut.gif": (good[:len(good) - 30], "Error: in reading GIF-DataBlock"),
+        "runoff.gif": (head + gw.descriptor(4, 4) + b"\x08" + gw.sub_blocks(gw.pack_codes([256, 1, 1], 9)) + b";",
+                       "Error: GIF ran off the end of bits"),
+        "badcode.gif": (head + gw.descriptor(4, 4) + b"\x08" + gw.sub_blocks(gw.pack_codes([256, 1, 400, 257], 9)) + b";",
+                        "Error: circular GIF table entry BIG ERROR"),
+        "codesize.gif": (head + one_pixel + b"\x0c\x00;", "Error: error reading image"),
+        "noimage.gif": (head + b";", "Error: only 0 images found in file"),
+        "nothing.gif": (head, "Error: EOF / read error on image data"),
+        "nolabel.gif": (head + b"!", "Error: OF / read error on extention function code"),
+        "nodesc.gif": (head + b",\x00\x00", "Error: couldn't read left/top/width/height"),
+        "nolocal.gif": (head + b"," + struct.pack("<HHHHB", 0, 0, 1, 1, 0x87) + b"\x01\x02",
+                        "Error: error reading local colormap"),
+        "empty.jpg": (b"", "Empty input file"),
+        "junk.jpg": (b"hello, not a picture", "Not a JPEG file: starts with 0x68 0x65"),
+    }
+    for name, (data, _) in cases.items():
+        write(folder, name, data)
+    return cases
+
+
+PIXEL_PROGRAM = """
+int out, done;
+void say(text s) { write(out, s + "\\n", strlen(s) + 1); }
+void main() {
+  out = open("file:///dev/stdout", "w");
+  image points = ((10, 10)), img = "halves.gif";
+  image points = ((40, 10), (80, 30)), img = "halves.gif";
+  image points = ((140, 10), (100, 30)), img = "halves.gif";
+  image points = ((160, 10)), img = "stripes.gif";
+  box points = ((190, 0), (220, 30)), col = 0x00ff00, f = 1;
+  image points = ((200, 10)), img = "hole.gif", lev = 1;
+  image points = ((240, 10)), img = "blue.jpg";
+  box points = ((270, 10), (310, 30)), f = 1, img = "halves.gif";
+  image points = ((320, 10)), img = "compressed.gif";
+  image points = ((360, 10)), img = "missing.gif";
+  inputarea points = ((0, 0), (640, 400)), tr = (Button1 Press : done = 1;);
+  output();
+  setCursorPos(0, 0);
+  say("ready");
+  while (!done) { waitOnInput(); input(); }
+  terminate();
+}
+"""
+
+
+def pixels_drawn(binary, folder):
+    program = os.path.join(folder, "pixels.kiv")
+    with open(program, "w") as f:
+        f.write(PIXEL_PROGRAM)
+    player = Running(binary, program)
+    pixel = screen_pixels()
+    ox, oy = player.origin
+
+    def at(x, y):
+        return pixel(ox + x, oy + y)
+
+    wanted = {
+        (12, 12): RED, (27, 12): BLUE,           # at its own size
+        (45, 20): RED, (75, 20): BLUE,           # scaled to twice the size
+        (105, 20): BLUE, (135, 20): RED,         # mirrored across
+        (165, 10): RED, (165, 11): BLUE, (165, 20): RED, (165, 21): BLUE,  # interlaced rows
+        (201, 11): BLUE, (203, 13): GREEN,       # the transparent hole shows the box
+        (282, 12): RED, (292, 12): BLUE, (301, 12): RED,  # tiles start at the origin
+        (322, 12): RED, (347, 27): BLUE,         # a compressed GIF
+    }
+    for (x, y), colour in wanted.items():
+        check(at(x, y) == colour, f"at {x},{y}: expected {colour:06x}, got {at(x, y):06x}")
+    jpeg = at(248, 18)
+    check((jpeg >> 16) < 0x10 and ((jpeg >> 8) & 0xFF) < 0x10 and (jpeg & 0xFF) > 0xF0,
+          f"JPEG pixel {jpeg:06x} is not blue")
+    check(at(365, 15) != 0 or at(400, 60) != 0, "the default picture stands in for a missing image")
+    player.click(600, 380)
+    err = player.finish()
+    check("Warning: Could not open image missing.gif, using default." in err, err)
+
+
+EXTENTS_PROGRAM = """
+int out;
+void say(text s) { write(out, s + "\\n", strlen(s) + 1); }
+void main() {
+  int w, h;
+  out = open("file:///dev/stdout", "w");
+%s
+  terminate();
+}
+"""
+
+
+def extents_line(name):
+    return (f'  w = -1; h = -1; say("{name} " + intAsText(imageExtents("{name}", w, h)) + " "'
+            f' + intAsText(w) + " " + intAsText(h));')
+
+
+def damaged_files(binary, folder):
+    cases = bad_fixtures(folder)
+    names = list(cases) + ["halves.gif", "halves.gif", "unknown.txt", "plain"]
+    write(folder, "unknown.txt", b"text")
+    write(folder, "plain", b"text")
+    write(folder, "aspect.gif", gw.header(1, 1, [RED], aspect=49) + gw.descriptor(1, 1) + gw.image_data([[0]]) + b";")
+    write(folder, "wide.gif", gw.header(1, 1, [RED], aspect=1) + gw.descriptor(1, 1) + gw.image_data([[0]]) + b";")
+    write(folder, "bogus.gif", gw.header(1, 1, [RED]) + b"x" + gw.descriptor(1, 1) + gw.image_data([[0]]) + b";")
+    names += ["aspect.gif", "wide.gif", "bogus.gif"]
+    program = os.path.join(folder, "extents.kiv")
+    with open(program, "w") as f:
+        f.write(EXTENTS_PROGRAM % "\n".join(extents_line(n) for n in names))
+    status, out, err = run(binary, ["-alw", "1", program])
+    check(status == 0, f"status {status}: {err}")
+    lines = out.splitlines()
+    for name, line in zip(cases, lines):
+        check(line == f"{name} 0 -1 -1", f"expected {name} to fail: {line!r}")
+    tail = lines[len(cases):]
+    check(tail == ["halves.gif 1 20 10", "halves.gif 1 20 10", "unknown.txt 0 -1 -1", "plain 0 -1 -1",
+                   "aspect.gif 1 1 1", "wide.gif 1 1 1", "bogus.gif 1 1 1"], f"got {tail}")
+    errors = [l for l in err.splitlines() if l]
+    position = 0
+    for name, (_, message) in cases.items():
+        wanted = [message, f"Warning: Could not open image {name}, using default."]
+        for text in wanted:
+            while position < len(errors) and errors[position] != text:
+                position += 1
+            check(position < len(errors), f"missing {text!r} for {name} in:\n{err}")
+    for text in ["Warning: Unknown extension for image unknown.txt.", "Using default image",
+                 "Warning: Could not open image unknown.txt, using default.",
+                 "Warning : non-square pixels in GIF-file (y 1.000000)",
+                 "Warning : non-square pixels in GIF-file (x 4.000000)",
+                 "Warning: bogus character 0x78, ignoring"]:
+        check(text in errors, f"missing {text!r} in:\n{err}")
+    check(not any("plain" in l for l in errors), f"a name without a point is refused silently:\n{err}")
+
+
+def both(binary):
+    folder = tempfile.mkdtemp(prefix="talvix-images-")
+    try:
+        good_fixtures(folder)
+        pixels_drawn(binary, folder)
+        damaged_files(binary, folder)
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main([both]))
