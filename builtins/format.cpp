@@ -123,8 +123,10 @@ void appendFloat(std::string& out, const Directive& d, double value) {
     int asked = std::min(precision, kMaxFloatDigits);
     std::string body = libraryDigits(d, asked, value);
     std::string head;
+    // Only values below zero are signed: negative zero (ceil(-0.5)) and a
+    // sign-bit NaN print without one.
     if (!body.empty() && body[0] == '-') {
-        head = "-";
+        if (value < 0) head = "-";
         body.erase(0, 1);
     }
     bool finite = std::isfinite(value);
