@@ -56,7 +56,7 @@ void midiserver(UnitContext* ctx) {
     closeForeignEnds(ctx, pipe);
     installReset();
     std::unique_ptr<SequencerDevice> device = chooseSequencer(stopped);
-    if (device && device->fmDevice() < 0) device.reset();
+    if (device && device->fmDevice() < 0) device = nullptr;
     for (;;) {
         if (!waitForRequest(pipe)) _exit(0);
         repeatCounter = 1;
@@ -64,6 +64,6 @@ void midiserver(UnitContext* ctx) {
         ReadResult result = readRequest(pipe, false, request);
         if (result == ReadResult::Closed) _exit(0);
         if (result != ReadResult::Ok || request.tooLarge || !device) continue;
-        if (!playmidi(*device, request)) device.reset();
+        if (!playmidi(*device, request)) device = nullptr;
     }
 }

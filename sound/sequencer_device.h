@@ -1,7 +1,8 @@
 // The MIDI output of the music server. Events travel as the 8-byte records
 // of the OSS sequencer interface; the OSS device takes them as they are,
-// while the file sink named by TALVIX_MIDI_SINK records them and keeps the
-// timing their timer records ask for, as a device would.
+// ALSA's sequencer gets them translated, and the file sink named by
+// TALVIX_MIDI_SINK records them and keeps the timing their timer records
+// ask for, as a device would.
 #pragma once
 #include <cstddef>
 #include <memory>
@@ -22,5 +23,5 @@ public:
 };
 
 // The sink when TALVIX_MIDI_SINK is set, else /dev/sequencer when it can be
-// opened, else null.
+// opened, else the first ALSA sequencer port that takes MIDI, else null.
 std::unique_ptr<SequencerDevice> chooseSequencer(StopCheck stopped);
