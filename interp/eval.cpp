@@ -12,7 +12,6 @@
 #include "core/alloc.h"
 #include "core/messages.h"
 #include "interp/access.h"
-#include "interp/builtin_frame.h"
 #include "interp/instantiate.h"
 #include "interp/numeric.h"
 #include "interp/operators.h"
@@ -31,6 +30,16 @@ enum EvalClass : std::uint8_t {
     EC_TEXTCMP,  // int node comparing two texts
     EC_OR,       // short circuit on a true left operand
     EC_AND,      // short circuit on a false left operand
+    // Int routines computed in place: the same results as their routines.
+    EC_ADD,
+    EC_SUB,
+    EC_MUL,
+    EC_LT,
+    EC_LE,
+    EC_GT,
+    EC_GE,
+    EC_EQ,
+    EC_NE,
 };
 
 template <class F>
@@ -48,6 +57,13 @@ EvalClass classifyInt(OperRoutine r) {
         if (is(r, c)) return EC_TEXTCMP;
     if (is(r, l_or)) return EC_OR;
     if (is(r, l_and)) return EC_AND;
+    static const struct {
+        IntRoutine routine;
+        EvalClass cls;
+    } inPlace[] = {{l_add, EC_ADD}, {l_sub, EC_SUB}, {l_mul, EC_MUL}, {l_lt, EC_LT}, {l_le, EC_LE},
+                   {l_gt, EC_GT},   {l_ge, EC_GE},   {l_eq, EC_EQ},  {l_ne, EC_NE}};
+    for (const auto& entry : inPlace)
+        if (is(r, entry.routine)) return entry.cls;
     return EC_PLAIN;
 }
 
@@ -77,7 +93,18 @@ const char* arrayName(const vinst* array) {
 }
 
 // An int or float operand of an arithmetic node; false for another type.
+// Int literals and int variables that have an instance are read here.
 bool intOperand(UnitContext* ctx, op* node, std::int32_t* value) {
+    if (node->flag == 1) {
+        *value = node->left.i;
+        return true;
+    }
+    if (node->flag == 9) {
+        if (vinst* inst = varInstance(node)) {
+            *value = inst->value.i;
+            return true;
+        }
+    }
     switch (node->valtype) {
     case VT_INT:
         *value = calculate(ctx, node);
@@ -135,6 +162,31 @@ std::int32_t textComparison(UnitContext* ctx, op* node) {
     return result;
 }
 
+std::int32_t applyInt(UnitContext* ctx, op* node, EvalClass cls, std::int32_t left, std::int32_t right) {
+    switch (cls) {
+    case EC_ADD:
+        return wrapAdd(left, right);
+    case EC_SUB:
+        return wrapSub(left, right);
+    case EC_MUL:
+        return wrapMul(left, right);
+    case EC_LT:
+        return left < right;
+    case EC_LE:
+        return left <= right;
+    case EC_GT:
+        return left > right;
+    case EC_GE:
+        return left >= right;
+    case EC_EQ:
+        return left == right;
+    case EC_NE:
+        return left != right;
+    default:
+        return node->routine.l(ctx, node, left, right);
+    }
+}
+
 std::int32_t intOperator(UnitContext* ctx, op* node) {
     EvalClass cls = classOf(node);
     if (cls == EC_ASSIGN) return node->routine.l(ctx, node, 0, calculate(ctx, node->right));
@@ -156,7 +208,7 @@ std::int32_t intOperator(UnitContext* ctx, op* node) {
         }
         if (halted(ctx)) return 1;
     }
-    return node->routine.l(ctx, node, left, right);
+    return applyInt(ctx, node, cls, left, right);
 }
 
 double floatOperator(UnitContext* ctx, op* node) {
@@ -286,7 +338,7 @@ long elementOffset(UnitContext* ctx, intarray* access, TooFewReport how) {
                 report(ctx, formatMsg("Error: Too few indexes in access to array %s.", arrayName(array)));
             return -1;
         }
-        std::int32_t i = par_value(ctx, index);
+        std::int32_t i = calculate(ctx, index->expr);
         if (i < 0 || i >= dims[d]) {
             paramErrorDS(ctx, index->line, "Array index out of bounds: %s[%ld] does not exist.",
                          arrayName(array), static_cast<long>(i));
