@@ -10,6 +10,7 @@ namespace {
 
 constexpr int kHeaderlessDivision = 40;
 constexpr std::size_t kRiffOffset = 20;
+constexpr std::size_t kCtmfHeader = 14;
 
 bool tagAt(const unsigned char* data, std::size_t size, std::size_t pos, const char* tag) {
     return pos <= size && size - pos >= 4 && std::memcmp(data + pos, tag, 4) == 0;
@@ -60,10 +61,29 @@ void readTracks(const unsigned char* data, std::size_t size, std::size_t pos, st
     }
 }
 
+unsigned readLe16(const unsigned char* p) { return static_cast<unsigned>(p[1]) << 8 | p[0]; }
+
+// A Creative Music File is one track of MIDI events; its header gives the
+// music's offset, the ticks of a quarter note and the ticks of a second.
+void readCreativeFile(const unsigned char* data, std::size_t size, MidiSong& song) {
+    if (size < kCtmfHeader) return;
+    std::size_t music = readLe16(data + 8);
+    unsigned perQuarter = readLe16(data + 10);
+    unsigned perSecond = readLe16(data + 12);
+    if (perQuarter == 0 || perQuarter > 0x7fff || perSecond == 0) return;
+    song.division = static_cast<int>(perQuarter);
+    song.tempo = static_cast<long>(1000000.0 * perQuarter / perSecond);
+    if (music < size) song.tracks.push_back(trackOf(data, music, size));
+}
+
 }  // namespace
 
 MidiSong readmidi(const unsigned char* data, std::size_t size) {
     MidiSong song;
+    if (tagAt(data, size, 0, "CTMF")) {
+        readCreativeFile(data, size, song);
+        return song;
+    }
     std::size_t pos = tagAt(data, size, 0, "RIFF") ? kRiffOffset : 0;
     if (!tagAt(data, size, pos, "MThd") || size - pos < 14) {
         song.division = kHeaderlessDivision;

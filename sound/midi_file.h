@@ -1,5 +1,5 @@
 // Standard MIDI File parsing for the music server: finds the header (also
-// inside a RIFF wrapper), splits the data into tracks tolerantly, and reads
+// inside a RIFF wrapper, or the one track of a Creative Music File), splits the data into tracks tolerantly, and reads
 // events one at a time without ever passing the end of a track.
 #pragma once
 #include <cstddef>
@@ -20,6 +20,8 @@ struct MidiTrack {
 struct MidiSong {
     int format = 0;
     int division = 40;
+    // Microseconds per quarter note at the start of every playing.
+    long tempo = 500000;
     std::vector<MidiTrack> tracks;
     // Tracks beyond kMaxTracks that the header announced.
     int ignoredTracks = 0;

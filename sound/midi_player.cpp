@@ -10,7 +10,6 @@
 namespace {
 
 constexpr std::size_t kSeqBuf = 128;
-constexpr long kDefaultTempo = 500000;
 constexpr double kLongestStep = 4096;
 constexpr int kPercussionChannel = 9;
 constexpr int kFirstDrum = 128;
@@ -142,7 +141,7 @@ PlayResult playevents(MidiSong& song, SequencerDevice& device, StopCheck stopped
     out.sysex(dev, kGmReset, sizeof kGmReset);
     startTracks(song);
     setupChannels(out, dev);
-    long tempo = kDefaultTempo;
+    long tempo = song.tempo;
     long long lastTick = 0;
     double now = 0;
     std::uint32_t lastSent = 0;

@@ -93,6 +93,19 @@ TEST(MidiFile, DamagedFilesAreTakenAsFarAsTheyGo) {
     }
 }
 
+TEST(MidiFile, CreativeMusicFilesAreOneTrackTimedByTheirHeader) {
+    Bytes music = Bytes("\x00\x90\x3c\x40\x30\x80\x3c\x00", 8);
+    Bytes head = Bytes("CTMF\x01\x01\x00\x00", 8) + Bytes("\x10\x00\x30\x00\x60\x00", 6);
+    Bytes file = head + Bytes(2, '\0') + music;
+    MidiSong song = parse(file);
+    ASSERT_EQ(song.tracks.size(), 1u);
+    EXPECT_EQ(song.division, 48);
+    EXPECT_EQ(song.tempo, 500000);
+    EXPECT_EQ(events(song.tracks[0]).size(), 2u);
+    EXPECT_TRUE(parse(head.substr(0, 10)).tracks.empty());
+    EXPECT_TRUE(parse(head.substr(0, 10) + Bytes(4, '\0')).tracks.empty());
+}
+
 TEST(MidiFile, TicksBecomeHundredthsByTempoAndDivision) {
     EXPECT_DOUBLE_EQ(ticksToHundredths(96, 500000, 96), 50);
     EXPECT_DOUBLE_EQ(ticksToHundredths(96, 250000, 96), 25);
