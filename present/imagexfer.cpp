@@ -96,9 +96,22 @@ void gifSendData(UnitContext* ctx, const GifImage& gif, Picture* out) {
     if (mask) imgToServer(ctx, out, mask, ImagePlane::Mask);
 }
 
-// Palette indices are plain pixels on 8-bit and 4-bit displays and grey
-// levels on 1-bit displays, which pixelOfCodeAt renders through the grey
-// rasters when given as codes without a raster number.
+namespace {
+
+// The code of a palette index. The colour table given to the decoder lists
+// the shared colormap's entries in entry order, and those entries live in
+// whatever cells the colormap had free, so their pixels are looked up; in
+// the private colormap the table is in pixel order already. On grey
+// displays the index is the grey level, which pixelOfCodeAt renders (on
+// 1-bit displays through the grey rasters) when given as a code without a
+// raster number.
+std::uint32_t codeOfIndex(DisplayState* ds, unsigned index) {
+    if (ds->depth == 8 && ds->mode == PM_SHARED) return std::uint32_t(ds->palette[index & 0xFF].pixel & 0xFF);
+    return index;
+}
+
+}  // namespace
+
 void jpgSendData(UnitContext* ctx, const unsigned char* samples, bool rgb, Picture* out) {
     DisplayState* ds = ctx->displayState;
     XImage* pixels = newXImage(ctx, out->width, out->height, ds->depth);
@@ -110,7 +123,7 @@ void jpgSendData(UnitContext* ctx, const unsigned char* samples, bool rgb, Pictu
                 const unsigned char* p = samples + 3 * at;
                 code = colorOfRGB(ctx, (p[0] << 16) | (p[1] << 8) | p[2]);
             } else {
-                code = samples[at];
+                code = codeOfIndex(ds, samples[at]);
             }
             XPutPixel(pixels, x, y, pixelOfCodeAt(ds, code, x, y));
         }

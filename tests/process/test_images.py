@@ -11,10 +11,34 @@ import tempfile
 
 import gifwriter as gw
 from player import check, main, run
-from test_display import screen_pixels
 from xinput import Running
 
+SCRIPTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts")
+
 RED, BLUE, GREEN = 0xFF0000, 0x0000FF, 0x00FF00
+
+
+def screen_pixels():
+    """The screen as a function from (x, y) to 0xRRGGBB, read with xwd from
+    a 24-bit or an 8-bit display (through the colormap xwd saves)."""
+    data = subprocess.run(["xwd", "-root", "-silent"], check=True, capture_output=True).stdout
+    header = struct.unpack(">25I", data[:100])
+    header_size, bits, bytes_per_line, ncolors = header[0], header[11], header[12], header[19]
+    byte_order = "<" if header[7] == 0 else ">"
+    colours = {}
+    for i in range(ncolors):
+        pixel, r, g, b, _, _ = struct.unpack(">IHHHBB", data[header_size + 12 * i:header_size + 12 * i + 12])
+        colours[pixel] = ((r >> 8) << 16) | ((g >> 8) << 8) | (b >> 8)
+    base = header_size + 12 * ncolors
+    check(bits in (8, 32), f"unexpected {bits} bits per pixel")
+
+    def pixel(x, y):
+        if bits == 8:
+            return colours[data[base + y * bytes_per_line + x]]
+        offset = base + y * bytes_per_line + 4 * x
+        return struct.unpack(byte_order + "I", data[offset:offset + 4])[0] & 0xFFFFFF
+
+    return pixel
 
 
 def write(folder, name, data):
@@ -184,15 +208,110 @@ def damaged_files(binary, folder):
     check(not any("plain" in l for l in errors), f"a name without a point is refused silently:\n{err}")
 
 
-def both(binary):
+CACHE_PROGRAM = """
+int out, step;
+void say(text s) { write(out, s + "\\n", strlen(s) + 1); }
+void size(text name) {
+  int w, h;
+  imageExtents(name, w, h);
+  say(name + " " + intAsText(w) + " " + intAsText(h));
+}
+void main() {
+  int i, w, h;
+  out = open("file:///dev/stdout", "w");
+  for (i = 0; i < 63; i = i + 1) imageExtents("img" + intAsText(i) + ".gif", w, h);
+  inputarea points = ((0, 0), (640, 400)), tr = (Button1 Press : step = 1;);
+  output();
+  setCursorPos(0, 0);
+  say("ready");
+  while (!step) { waitOnInput(); input(); }
+  size("img0.gif");
+  size("img63.gif");
+  size("img1.gif");
+  size("img62.gif");
+  size("img0.gif");
+  terminate();
+}
+"""
+
+
+def cache_reuse(binary, folder):
+    """64 entries with the default picture: the least recently used one
+    that is not shown goes first. The files change size behind the cache's
+    back, so a name's size tells whether it was loaded again."""
+    for i in range(64):
+        write(folder, f"img{i}.gif", gw.gif(halves(20, 10), [RED, BLUE]))
+    program = os.path.join(folder, "cache.kiv")
+    with open(program, "w") as f:
+        f.write(CACHE_PROGRAM)
+    player = Running(binary, program)
+    for i in range(64):
+        write(folder, f"img{i}.gif", gw.gif(halves(6, 5), [RED, BLUE]))
+    player.click(300, 200)
+    player.expect("img0.gif 20 10", "img63.gif 6 5", "img1.gif 6 5", "img62.gif 20 10", "img0.gif 20 10")
+    player.finish()
+
+
+PALETTE_PROGRAM = """
+int done;
+void main() {
+  image points = ((10, 10)), img = "halves.gif";
+  image points = ((40, 10)), img = "blue.jpg";
+  image points = ((70, 10)), img = "red.jpg";
+  inputarea points = ((0, 0), (640, 400)), tr = (Button1 Press : done = 1;);
+  output();
+  setCursorPos(0, 0);
+  write(open("file:///dev/stdout", "w"), "ready\\n", 6);
+  while (!done) { waitOnInput(); input(); }
+  terminate();
+}
+"""
+
+
+def near(colour, wanted):
+    return all(abs(((colour >> s) & 0xFF) - ((wanted >> s) & 0xFF)) < 0x50 for s in (16, 8, 0))
+
+
+def palette_pixels(binary, folder):
+    """On an 8-bit display (run under a server of its own) GIF colours and
+    quantised JPEG samples come out in the shared palette's cells."""
+    subprocess.run(["convert", "-size", "16x16", "xc:#ff0000", "-quality", "100",
+                    os.path.join(folder, "red.jpg")], check=True)
+    program = os.path.join(folder, "palette.kiv")
+    with open(program, "w") as f:
+        f.write(PALETTE_PROGRAM)
+    player = Running(binary, program)
+    pixel = screen_pixels()
+    ox, oy = player.origin
+    for (x, y), colour in {(12, 12): RED, (27, 12): BLUE, (48, 18): BLUE, (78, 18): RED}.items():
+        got = pixel(ox + x, oy + y)
+        check(near(got, colour), f"8-bit display at {x},{y}: expected about {colour:06x}, got {got:06x}")
+    player.click(300, 200)
+    player.finish()
+
+
+def on_eight_bits(binary, folder):
+    done = subprocess.run(["bash", os.path.join(SCRIPTS, "with-xvfb"), sys.executable,
+                           os.path.abspath(__file__), binary, "palette", folder],
+                          env=dict(os.environ, XVFB_DEPTH="8"), capture_output=True, text=True, timeout=120)
+    check(done.returncode == 0, done.stdout + done.stderr)
+
+
+def all_parts(binary):
     folder = tempfile.mkdtemp(prefix="talvix-images-")
     try:
         good_fixtures(folder)
         pixels_drawn(binary, folder)
         damaged_files(binary, folder)
+        cache_reuse(binary, folder)
+        on_eight_bits(binary, folder)
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 
 
 if __name__ == "__main__":
-    sys.exit(main([both]))
+    if len(sys.argv) == 4 and sys.argv[2] == "palette":
+        def eight_bit_palette(binary):
+            palette_pixels(binary, sys.argv[3])
+        sys.exit(main([eight_bit_palette]))
+    sys.exit(main([all_parts]))
