@@ -23,6 +23,7 @@
 #include "net/url.h"
 #include "present/display.h"
 #include "present/draw.h"
+#include "present/image.h"
 #include "present/learnunit.h"
 #include "present/palette.h"
 #include "present/picture.h"
@@ -82,8 +83,7 @@ void redirectStderr(UnitContext* ctx) {
 // The default image heads the image list for the whole run; it is
 // permanent, so no program's image release ever frees it.
 void prepareDisplayResources(UnitContext* ctx) {
-    ctx->images = defaultPicture(ctx);
-    ctx->imageCount = ctx->images ? 1 : 0;
+    initDefImg(ctx);
     initDrawingResources(ctx);
 }
 

@@ -169,7 +169,7 @@ LevNode** levelListOf(UnitContext* ctx, WinObj* parent) {
 void updateImage(UnitContext* ctx, GraphObj* obj, Attrib* a) {
     Picture* old = a->shown.image;
     a->shown.image = holdImage(ctx, a->value.t);
-    if (old && old != a->shown.image && old != defaultPicture(ctx)) releaseObjectImage(ctx, old);
+    releaseObjectImage(ctx, old);
     raiseForGraph(obj, LOOK);
 }
 

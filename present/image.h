@@ -19,6 +19,9 @@ Picture* getImage(UnitContext* ctx, const char* name);
 // getImage for an object that will show the picture: the entry is held
 // until releaseObjectImage gives it back, and is not reused meanwhile.
 Picture* holdImage(UnitContext* ctx, const char* name);
+// Makes the default picture the head of the image list, counted as its
+// one entry; null without a display.
+Picture* initDefImg(UnitContext* ctx);
 // Whether the picture is the default one (or none at all).
 bool isDefaultImage(UnitContext* ctx, const Picture* pic);
 // Unlinks a cache entry and frees it.

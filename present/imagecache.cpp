@@ -22,15 +22,7 @@
 
 namespace {
 
-// The list head; the default picture becomes it on first use.
-Picture* cacheHead(UnitContext* ctx) {
-    if (!ctx->images) {
-        ctx->images = defaultPicture(ctx);
-        ctx->imageCount = ctx->images ? 1 : 0;
-    }
-    if (ctx->images && !isLinked(ctx->images)) init_list(ctx->images);
-    return ctx->images;
-}
+Picture* cacheHead(UnitContext* ctx) { return ctx->images ? ctx->images : initDefImg(ctx); }
 
 void moveBehindHead(Picture* head, Picture* entry) {
     if (nextOf(head) == entry) return;
@@ -69,6 +61,14 @@ void addEntry(UnitContext* ctx, Picture* head, Picture* entry, const char* name)
 }
 
 }  // namespace
+
+Picture* initDefImg(UnitContext* ctx) {
+    Picture* head = defaultPicture(ctx);
+    ctx->images = head;
+    ctx->imageCount = head ? 1 : 0;
+    if (head && !isLinked(head)) init_list(head);
+    return head;
+}
 
 bool isDefaultImage(UnitContext* ctx, const Picture* pic) { return !pic || pic == cacheHead(ctx); }
 
