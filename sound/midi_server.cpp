@@ -53,7 +53,7 @@ bool playmidi(SequencerDevice& device, const PipeRequest& request) {
 
 void midiserver(UnitContext* ctx) {
     int pipe = ctx->musicPipe[0];
-    closeForeignEnds(ctx, pipe);
+    prepareServer(ctx, pipe);
     installReset();
     std::unique_ptr<SequencerDevice> device = chooseSequencer(stopped);
     if (device && device->fmDevice() < 0) device = nullptr;

@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
+#include <new>
 
 #include "app/context.h"
 
@@ -57,6 +59,11 @@ bool readResource(int fd, long count, PipeRequest& request) {
     return true;
 }
 
+[[noreturn]] void serverOutOfMemory() {
+    std::fputs("Error: Could not allocate enough memory\n", stderr);
+    _exit(1);
+}
+
 }  // namespace
 
 bool parseHeader(const std::string& header, bool withType, long& count, PipeRequest& request) {
@@ -78,9 +85,10 @@ bool parseHeader(const std::string& header, bool withType, long& count, PipeRequ
     return true;
 }
 
-void closeForeignEnds(UnitContext* ctx, int ownRead) {
+void prepareServer(UnitContext* ctx, int ownRead) {
     for (int fd : {ctx->soundPipe[0], ctx->soundPipe[1], ctx->musicPipe[0], ctx->musicPipe[1]})
         if (fd >= 0 && fd != ownRead) close(fd);
+    std::set_new_handler(serverOutOfMemory);
 }
 
 bool waitForRequest(int fd) {

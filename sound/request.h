@@ -22,8 +22,10 @@ struct PipeRequest {
 // Parses a header; false when it is not a well-formed request header.
 bool parseHeader(const std::string& header, bool withType, long& count, PipeRequest& request);
 
-// Closes every pipe end the server child inherited except its own read end.
-void closeForeignEnds(UnitContext* ctx, int ownRead);
+// Readies a server child: closes every pipe end it inherited except its
+// own read end, and makes running out of memory end the server with the
+// player's message instead of an abort.
+void prepareServer(UnitContext* ctx, int ownRead);
 
 // Waits until the pipe is readable or has reached its end. Returns false
 // at end of file or on a read error: the player has gone.

@@ -83,7 +83,7 @@ void serve(int pipe, AudioDevice& device, AudioSettings& asked) {
 
 void waveserver(UnitContext* ctx) {
     int pipe = ctx->soundPipe[0];
-    closeForeignEnds(ctx, pipe);
+    prepareServer(ctx, pipe);
     installReset();
     std::unique_ptr<AudioDevice> device = chooseAudioDevice(stopped);
     AudioSettings asked;
