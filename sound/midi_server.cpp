@@ -53,8 +53,8 @@ bool playmidi(SequencerDevice& device, const PipeRequest& request) {
 
 void midiserver(UnitContext* ctx) {
     int pipe = ctx->musicPipe[0];
-    prepareServer(ctx, pipe);
     installReset();
+    prepareServer(ctx, pipe);
     std::unique_ptr<SequencerDevice> device = chooseSequencer(stopped);
     if (device && device->fmDevice() < 0) device = nullptr;
     for (;;) {

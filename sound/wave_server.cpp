@@ -83,8 +83,8 @@ void serve(int pipe, AudioDevice& device, AudioSettings& asked) {
 
 void waveserver(UnitContext* ctx) {
     int pipe = ctx->soundPipe[0];
-    prepareServer(ctx, pipe);
     installReset();
+    prepareServer(ctx, pipe);
     std::unique_ptr<AudioDevice> device = chooseAudioDevice(stopped);
     AudioSettings asked;
     for (;;) {
