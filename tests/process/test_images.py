@@ -179,7 +179,12 @@ def damaged_files(binary, folder):
     write(folder, "aspect.gif", gw.header(1, 1, [RED], aspect=49) + gw.descriptor(1, 1) + gw.image_data([[0]]) + b";")
     write(folder, "wide.gif", gw.header(1, 1, [RED], aspect=1) + gw.descriptor(1, 1) + gw.image_data([[0]]) + b";")
     write(folder, "bogus.gif", gw.header(1, 1, [RED]) + b"x" + gw.descriptor(1, 1) + gw.image_data([[0]]) + b";")
-    names += ["aspect.gif", "wide.gif", "bogus.gif"]
+    subprocess.run(["convert", "-size", "64x48", "gradient:red-blue", "-quality", "90",
+                    os.path.join(folder, "whole.jpg")], check=True)
+    with open(os.path.join(folder, "whole.jpg"), "rb") as f:
+        whole = f.read()
+    write(folder, "cut.jpg", whole[:len(whole) * 2 // 3])
+    names += ["aspect.gif", "wide.gif", "bogus.gif", "cut.jpg"]
     program = os.path.join(folder, "extents.kiv")
     with open(program, "w") as f:
         f.write(EXTENTS_PROGRAM % "\n".join(extents_line(n) for n in names))
@@ -190,7 +195,7 @@ def damaged_files(binary, folder):
         check(line == f"{name} 0 -1 -1", f"expected {name} to fail: {line!r}")
     tail = lines[len(cases):]
     check(tail == ["halves.gif 1 20 10", "halves.gif 1 20 10", "unknown.txt 0 -1 -1", "plain 0 -1 -1",
-                   "aspect.gif 1 1 1", "wide.gif 1 1 1", "bogus.gif 1 1 1"], f"got {tail}")
+                   "aspect.gif 1 1 1", "wide.gif 1 1 1", "bogus.gif 1 1 1", "cut.jpg 1 64 48"], f"got {tail}")
     errors = [l for l in err.splitlines() if l]
     position = 0
     for name, (_, message) in cases.items():
@@ -203,7 +208,7 @@ def damaged_files(binary, folder):
                  "Warning: Could not open image unknown.txt, using default.",
                  "Warning : non-square pixels in GIF-file (y 1.000000)",
                  "Warning : non-square pixels in GIF-file (x 4.000000)",
-                 "Warning: bogus character 0x78, ignoring"]:
+                 "Warning: bogus character 0x78, ignoring", "Premature end of JPEG file"]:
         check(text in errors, f"missing {text!r} in:\n{err}")
     check(not any("plain" in l for l in errors), f"a name without a point is refused silently:\n{err}")
 
