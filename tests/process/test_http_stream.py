@@ -5,9 +5,10 @@ import queue
 import subprocess
 import sys
 import threading
+import time
 
 from httpfixture import with_session
-from player import PROGRAMS, SANITIZER, check, main
+from player import PROGRAMS, SANITIZER, check, main, run
 
 PROGRAM = """int out;
 void say(text s) { write(out, s + "\\n", strlen(s) + 1); }
@@ -106,5 +107,35 @@ def reads_overtake_a_download(binary, session):
     check(session.leftovers() == [], f"local copies left: {session.leftovers()}")
 
 
+WAITING = """int main()
+{
+    int err, fd;
+    err = open("file:///dev/stderr", "w");
+    fd = open("late.txt", "r");
+    wait(1500);
+    write(err, "after wait\\n", 11);
+    terminate();
+}
+"""
+
+
+def late_refusal(request):
+    time.sleep(0.2)
+    request.reply(404, b"", "text/plain")
+
+
+@with_session
+def transfers_go_on_while_the_program_waits(binary, session):
+    """The answer arrives during wait(), when only the toolkit's loop runs."""
+    server = session.server
+    server.route("late.txt", late_refusal)
+    server.write("prog.kiv", WAITING)
+    status, _, err = run(binary, ["-alw", "1", server.url("prog.kiv")], env=session.env())
+    check(status == 0, f"status {status}")
+    lines = err.splitlines()
+    check(len(lines) == 2 and lines[0].startswith("Warning: Could not load " + server.url("late.txt"))
+          and lines[1] == "after wait", f"stderr {err!r}")
+
+
 if __name__ == "__main__":
-    sys.exit(main([reads_overtake_a_download]))
+    sys.exit(main([reads_overtake_a_download, transfers_go_on_while_the_program_waits]))
