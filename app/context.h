@@ -66,6 +66,11 @@ struct UnitContext {
     // Error output: temporary file receiving standard error, if any.
     char* stderrFileName = nullptr;
 
+    // Bumped whenever an attribute leaves the changed queue, so that a
+    // variable whose dependents were all queued since then can skip
+    // walking them again on its next store. Never 0.
+    std::uint32_t changedEpoch = 1;
+
     // Run state.
     std::uint32_t runState = 0;
     bool urlFieldHasFocus = false;
@@ -106,3 +111,7 @@ struct UnitContext {
 };
 
 inline bool halted(const UnitContext* ctx) { return (ctx->runState & RS_HALT_MASK) != 0; }
+
+inline void bumpChangedEpoch(UnitContext* ctx) {
+    if (++ctx->changedEpoch == 0) ctx->changedEpoch = 1;
+}

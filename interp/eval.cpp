@@ -608,8 +608,12 @@ void update_changed_attr(UnitContext* ctx, vinst* inst) {
     if (!inst || !inst->dependents) return;
     LearnUnit* unit = ctx->learnUnit;
     if (!unit) return;
+    // Storing into every element of an array read by many objects would
+    // otherwise walk all of them at every store.
+    if (inst->queuedEpoch == ctx->changedEpoch) return;
     for (depnode* dep = inst->dependents; dep; dep = nextOf(dep)) {
         Attrib* attr = dep->attr;
         if (attr && !isLinked(attr)) appendTo(unit->changedHead, unit->changedTail, attr);
     }
+    inst->queuedEpoch = ctx->changedEpoch;
 }

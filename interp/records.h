@@ -176,6 +176,7 @@ struct vinst : ListNode {
     depnode* dependents = nullptr;  // attributes reading this instance
     Value value{};
     std::int32_t* dims = nullptr;   // arrays: n sizes, then n strides
+    std::uint32_t queuedEpoch = 0;  // changedEpoch when all dependents were queued
 };
 
 // Array access: whole array (no indexes) or one element.

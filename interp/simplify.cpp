@@ -219,6 +219,7 @@ void addattr(UnitContext* ctx, vinst* inst, Attrib* attr) {
     depnode* dep = mustNew<depnode>(ctx);
     dep->attr = attr;
     pushFront(inst->dependents, dep);
+    inst->queuedEpoch = 0;
     srclink* link = mustNew<srclink>(ctx);
     link->dep = dep;
     link->inst = inst;

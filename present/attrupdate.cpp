@@ -38,10 +38,11 @@ void raiseForGraph(GraphObj* obj, StatusPair pair) {
     raiseTo(obj->updateStatus, pair, savesBackground(obj->savebackground));
 }
 
-void unlinkQueued(LearnUnit* unit, Attrib* attr) {
+void unlinkQueued(UnitContext* ctx, LearnUnit* unit, Attrib* attr) {
     if (unit->changedHead == attr) unit->changedHead = nextOf(attr);
     if (unit->changedTail == attr) unit->changedTail = prevOf(attr);
     remove_at(attr);
+    bumpChangedEpoch(ctx);
 }
 
 bool isInstance(Attrib* attr) {
@@ -59,7 +60,7 @@ void drainKind(UnitContext* ctx, int kind, void (*update)(UnitContext*, Attrib*)
     while (a) {
         Attrib* next = nextOf(a);
         if (a->parentKind == kind && isInstance(a)) {
-            unlinkQueued(unit, a);
+            unlinkQueued(ctx, unit, a);
             update(ctx, a);
         }
         a = next;

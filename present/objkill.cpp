@@ -68,6 +68,7 @@ void unlinkFromUnit(UnitContext* ctx, Attrib* attr) {
         moveEnds(unit->callAttrs, nullptr, attr);
     }
     remove_at(attr);
+    bumpChangedEpoch(ctx);
 }
 
 void freeSources(Attrib* attr) {
