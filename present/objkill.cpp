@@ -146,6 +146,7 @@ void clearAttrib(UnitContext* ctx, Attrib* attr) {
     case S_FONT:
         // The font is the text layout's and is released with it.
         TamFree(attr->value.t);
+        f_oper(ctx, attr->expr.expr);
         break;
     case S_IMAGE:
         // The picture belongs to the image cache; the object gave it back.
