@@ -80,8 +80,9 @@ namespace {
 op* pointExpr(UnitContext* ctx, param* args, const char* name, bool wantY) {
     param* cursor = args ? nextOf(args) : nullptr;
     std::int32_t index = getIntPar(ctx, cursor, 2, name);
-    attrdecl* attr = args && args->expr && (args->expr->flag == T_ATTR) ? args->expr->left.attr : nullptr;
-    int count = attr && attr->kind == AK_POINTS ? attr->count : 0;
+    op* ref = args ? args->expr : nullptr;
+    PointListValue* points = ref && ref->flag == T_ATTR && ref->type == DO_VINST ? ref->left.points : nullptr;
+    int count = points ? points->count : 0;
     if (index > count) {
         errorMsg(ctx, MSG_ERROR,
                  formatMsg("Error in %s() parameter: index larger than number of points in pointlist.", name).c_str());
@@ -92,9 +93,7 @@ op* pointExpr(UnitContext* ctx, param* args, const char* name, bool wantY) {
                  formatMsg("Error in %s() parameter: index into pointlist is less or equal 0.", name).c_str());
         return nullptr;
     }
-    auto* point = static_cast<pointdecl*>(attr->points);
-    for (int i = 1; point && i < index; ++i) point = nextOf(point);
-    return point ? (wantY ? point->y : point->x) : nullptr;
+    return points->coords[2 * (index - 1) + (wantY ? 1 : 0)];
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 // Node builders shared by instantiation and the simplifier.
 #pragma once
+#include <cstddef>
+
+#include "core/messages.h"
 #include "interp/records.h"
+#include "present/objects.h"
 
 // A zero-filled node with the flag and line, not yet typed.
 op* newOp(UnitContext* ctx, int flag, int line);
@@ -15,6 +19,26 @@ op* intLiteral(UnitContext* ctx, int value, int line);
 // The element access a reference parameter bound to an array element
 // stands for: the aliased array with each index fixed to its value now.
 intarray* aliasAccess(UnitContext* ctx, intarray* alias, int line);
+
+// The value of a reference to a point-list attribute: a T_ATTR node
+// holding each point's coordinates, made by `each` from the declared ones.
+template <class Each>
+op* pointListNode(UnitContext* ctx, const attrdecl* attr, int line, Each each) {
+    auto* list = mustNew<PointListValue>(ctx);
+    auto* first = static_cast<pointdecl*>(attr->points);
+    list->count = count_object(first);
+    if (list->count > 0) {
+        list->coords = static_cast<op**>(mustAlloc(ctx, 2 * std::size_t(list->count) * sizeof(op*)));
+        std::size_t i = 0;
+        for (pointdecl* point = first; point; point = nextOf(point)) {
+            list->coords[i++] = each(point->x);
+            list->coords[i++] = each(point->y);
+        }
+    }
+    op* node = newOp(ctx, T_ATTR, line);
+    node->left.points = list;
+    return finishOp(ctx, node);
+}
 
 // The "#" routines: the operand is evaluated once, when its tree is
 // instantiated.

@@ -332,6 +332,8 @@ op* attributeReference(UnitContext* ctx, op* src, op* node) {
     op* bound = attr && attr->kind != AK_POINTS ? attr->expr : nullptr;
     int line = src->line;
     poolFree(node);
+    if (attr && attr->kind == AK_POINTS)
+        return pointListNode(ctx, attr, line, [ctx](op* coord) { return coord ? i_oper(ctx, coord) : intLiteral(ctx, 0, 0); });
     if (!bound) return intLiteral(ctx, 0, line);
     bool arrayRef = bound->flag >= 17 && bound->flag <= 19;
     if (src->flag == T_ATTRIDX && arrayRef && src->right && src->right->left.arr) {

@@ -26,6 +26,7 @@ struct simaction;
 struct function;
 struct objectproto;
 struct attrdecl;
+struct PointListValue;
 struct Frame;
 struct funcinst;
 struct objectinst;
@@ -128,7 +129,8 @@ union OpPayload {
     intarray* arr;      // T_ARRAY
     action* act;        // T_FUNC, T_BUILTIN
     struct op* op;      // T_OPER: left operand
-    attrdecl* attr;     // T_ATTR, T_ATTRIDX
+    attrdecl* attr;     // T_ATTR, T_ATTRIDX, declaration-bound
+    PointListValue* points;  // T_ATTR, instance-bound point list
     void* p;
 };
 
@@ -223,6 +225,13 @@ struct action {
 struct PointPair {
     op* x;
     op* y;
+};
+
+// Instance-bound value of a reference to a point-list attribute: the point
+// count and, per point, its x and y expressions.
+struct PointListValue {
+    int count = 0;
+    op** coords = nullptr;  // 2 * count: x, y of each point
 };
 
 // Named argument of an object-generator call. By kind:

@@ -61,6 +61,17 @@ void freeAttrdecls(attrdecl* list) {
 
 }  // namespace
 
+namespace {
+
+void freePointList(UnitContext* ctx, PointListValue* list) {
+    if (!list) return;
+    for (int i = 0; i < 2 * list->count; ++i) f_oper(ctx, list->coords[i]);
+    TamFree(list->coords);
+    TamFree(list);
+}
+
+}  // namespace
+
 void f_oper(UnitContext* ctx, op* node) {
     if (!node) return;
     switch (node->flag) {
@@ -86,6 +97,9 @@ void f_oper(UnitContext* ctx, op* node) {
     case 66:
     case 67:
         f_oper(ctx, node->left.op);
+        break;
+    case T_ATTR:
+        if (node->type == DO_VINST) freePointList(ctx, node->left.points);
         break;
     default:
         break;

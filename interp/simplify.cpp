@@ -109,7 +109,17 @@ op* operatorNode(UnitContext* ctx, op* src, Attrib* attr, int* constant, int* ha
 
 op* attributeReference(UnitContext* ctx, op* src, Attrib* attr, int* constant, int* hasCall) {
     attrdecl* decl = src->left.attr;
-    op* bound = decl && decl->kind != AK_POINTS ? decl->expr : nullptr;
+    if (decl && decl->kind == AK_POINTS) {
+        *constant = 1;
+        return pointListNode(ctx, decl, src->line, [&](op* coord) {
+            if (!coord) return intLiteral(ctx, 0, 0);
+            int coordConstant = 1;
+            op* simplified = SimplifyOper(ctx, coord, attr, &coordConstant, hasCall);
+            if (!coordConstant) *constant = 0;
+            return simplified;
+        });
+    }
+    op* bound = decl ? decl->expr : nullptr;
     if (!bound) {
         *constant = 1;
         return intLiteral(ctx, 0, src->line);
