@@ -6,9 +6,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <string>
 
@@ -69,12 +71,20 @@ void allocateUpdatePool(UnitContext* ctx) {
 void redirectStderr(UnitContext* ctx) {
     const char* dir = std::getenv("TMPDIR");
     std::string name = std::string(dir && *dir ? dir : P_tmpdir) + "/talvix-stderr-XXXXXX";
+    // A termination signal between creating the file and recording its
+    // name would leave the file behind: the handler deletes only what the
+    // context names.
+    sigset_t termination, previous;
+    sigemptyset(&termination);
+    for (int signal : {SIGINT, SIGTERM, SIGALRM}) sigaddset(&termination, signal);
+    sigprocmask(SIG_BLOCK, &termination, &previous);
     int fd = mkstemp(name.data());
+    if (fd >= 0) ctx->stderrFileName = safestrdup(name.c_str());
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
     if (fd < 0) {
         userMsg("Warning: Could not redirect standard error to a temporary file.");
         return;
     }
-    ctx->stderrFileName = safestrdup(name.c_str());
     std::fflush(stderr);
     dup2(fd, STDERR_FILENO);
     close(fd);

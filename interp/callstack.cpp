@@ -4,9 +4,11 @@
 #include "interp/callstack.h"
 
 #include <pthread.h>
+#include <signal.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 namespace {
 
@@ -58,10 +60,20 @@ void runOnInterpreterStack(void (*body)(void*), void* arg) {
     bool started = pthread_attr_init(&attr) == 0 && pthread_attr_setstacksize(&attr, kInterpreterStack) == 0 &&
                    pthread_create(&thread, &attr, runJob, &job) == 0;
     pthread_attr_destroy(&attr);
-    if (started)
-        pthread_join(thread, nullptr);
-    else
+    if (!started) {
         body(arg);
+        return;
+    }
+    // Termination signals must reach the thread that runs the program: a
+    // handler running here while that thread is inside the cleanup would
+    // end the process before the cleanup is done, and blocking signals
+    // during the cleanup only holds them back from the thread that blocks.
+    sigset_t termination, previous;
+    sigemptyset(&termination);
+    for (int signal : {SIGINT, SIGTERM, SIGALRM}) sigaddset(&termination, signal);
+    pthread_sigmask(SIG_BLOCK, &termination, &previous);
+    pthread_join(thread, nullptr);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 bool stackNearlyFull() {
