@@ -144,12 +144,22 @@ std::optional<std::string> absoluteWithoutBase(const std::string& url) {
     return "file://localhost" + std::string(cwd) + "/" + url;
 }
 
+// Built by appending: GCC 12 warns falsely (-Wrestrict) about inserting
+// in front of a string at -O3.
+std::string withLeadingSlash(const std::string& path) {
+    std::string result;
+    result.reserve(path.size() + 1);
+    result += '/';
+    result += path;
+    return result;
+}
+
 // scheme://[user[:password]@]host[:port]/path[?query]; the fragment is
 // dropped. Local files keep the host name localhost, which curl drops.
 std::string composeURL(const CurlUrl& url) {
     std::string scheme = url.part(CURLUPART_SCHEME);
     std::string path = url.part(CURLUPART_PATH);
-    if (path.empty() || path[0] != '/') path.insert(0, "/");
+    if (path.empty() || path[0] != '/') path = withLeadingSlash(path);
     std::string query = url.part(CURLUPART_QUERY);
     if (!query.empty()) path += "?" + query;
     if (scheme == "file") return "file://localhost" + path;
@@ -245,6 +255,7 @@ char* localPathOfURL(const char* url) {
     std::size_t start = pathStart(text);
     std::size_t end = text.find('#', start);
     std::string path = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    while (!path.empty() && path[0] == '/') path.erase(0, 1);
-    return safestrdup(("/" + unescape(path)).c_str());
+    std::size_t firstName = path.find_first_not_of('/');
+    path = firstName == std::string::npos ? std::string() : path.substr(firstName);
+    return safestrdup(withLeadingSlash(unescape(path)).c_str());
 }
