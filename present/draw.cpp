@@ -15,6 +15,7 @@
 #include "app/context.h"
 #include "core/alloc.h"
 #include "core/messages.h"
+#include "present/boundedrequests.h"
 #include "present/display_state.h"
 #include "present/palette.h"
 #include "present/image.h"
@@ -40,13 +41,14 @@ struct Shape {
 };
 
 // Target of one draw: the picture (display depth) and, with a level node,
-// its mask (depth 1); both GCs carry the same clip.
+// its mask (depth 1); both GCs carry the same clip, the area.
 struct Target {
     Display* dpy;
     Drawable pic;
     GC gc;
     Drawable mask;
     GC maskGC;
+    XRectangle area;
 };
 
 using ShapeRoutine = void (*)(const Target&, Drawable, GC, const Shape&, GraphObj*);
@@ -87,8 +89,7 @@ void fillPolygon(const Target& t, Drawable d, GC gc, const Shape& s, GraphObj*) 
         XDrawPoint(t.dpy, d, gc, s.pts[0].x, s.pts[0].y);
         return;
     }
-    XFillPolygon(t.dpy, d, gc, const_cast<XPoint*>(s.pts.data()), s.n,
-                 s.n <= 3 ? Convex : Complex, CoordModeOrigin);
+    fillPolygonBounded(t.dpy, d, gc, s.pts.data(), s.n, s.n <= 3 ? Convex : Complex, t.area);
 }
 // Polygons close back to the first point; two points are one segment.
 void outlinePolygon(const Target& t, Drawable d, GC gc, const Shape& s, GraphObj*) {
@@ -97,7 +98,7 @@ void outlinePolygon(const Target& t, Drawable d, GC gc, const Shape& s, GraphObj
         return;
     }
     int count = s.n == 2 ? 2 : s.n + 1;
-    XDrawLines(t.dpy, d, gc, const_cast<XPoint*>(s.pts.data()), count, CoordModeOrigin);
+    drawLinesBounded(t.dpy, d, gc, s.pts.data(), count);
 }
 // Lines and points are open polylines.
 void outlineOpen(const Target& t, Drawable d, GC gc, const Shape& s, GraphObj*) {
@@ -105,7 +106,7 @@ void outlineOpen(const Target& t, Drawable d, GC gc, const Shape& s, GraphObj*) 
         XDrawPoint(t.dpy, d, gc, s.pts[0].x, s.pts[0].y);
         return;
     }
-    XDrawLines(t.dpy, d, gc, const_cast<XPoint*>(s.pts.data()), s.n, CoordModeOrigin);
+    drawLinesBounded(t.dpy, d, gc, s.pts.data(), s.n);
 }
 
 const KindOps* opsFor(int kind) {
@@ -213,9 +214,12 @@ void drawText(UnitContext* ctx, const Target& t, Drawable d, GC gc, const Shape&
     if (font != ctx->displayState->defaultFont) XSetFont(t.dpy, gc, font->fid);
     int lineHeight = font->ascent + font->descent;
     int baseline = s.pts[0].y + font->ascent;
+    int areaBottom = t.area.y + t.area.height;
+    // Only the lines that reach into the area are sent.
     for (TextLine* line = layout->lines; line; line = nextOf(line), baseline += lineHeight) {
-        if (baseline - font->ascent > kCoordLimit) break;
-        XDrawString(t.dpy, d, gc, s.pts[0].x, baseline, line->text, line->length);
+        if (baseline - font->ascent >= std::min(areaBottom, kCoordLimit)) break;
+        if (baseline + font->descent <= t.area.y) continue;
+        drawTextClipped(t.dpy, d, gc, font, s.pts[0].x, baseline, line->text, line->length, t.area);
     }
 }
 
@@ -370,7 +374,8 @@ void drawGraph(UnitContext* ctx, GraphObj* obj, LevNode* node, int x, int y, int
     XSetTSOrigin(dpy, gc, -offx, -offy);
     if (obj->kind != K_IMAGE) setColourCode(ds, gc, std::uint32_t(obj->color ? obj->color->shown.i : 0));
     setClip(dpy, gc, clip, x, y, width, height);
-    Target t{dpy, target->pixmap, gc, None, nullptr};
+    XRectangle area{short(x), short(y), (unsigned short)width, (unsigned short)height};
+    Target t{dpy, target->pixmap, gc, None, nullptr, area};
     if (node && node->background) {
         t.mask = node->background->pixmap;
         t.maskGC = ds->maskGC;

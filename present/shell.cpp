@@ -31,6 +31,16 @@ namespace {
 
 constexpr Dimension kDrawWidth = 640;
 constexpr Dimension kDrawHeight = 400;
+// The label and the text field draw their whole text in one request, which
+// must stay within the server's request length; URLs and messages from a
+// program are cut to what a line can show anyway.
+constexpr std::size_t kMaxShownText = 4096;
+
+std::string shownText(const char* text) {
+    std::string shown = text ? text : "";
+    if (shown.size() > kMaxShownText) shown.resize(kMaxShownText);
+    return shown;
+}
 
 void quitCB(Widget w, XtPointer, XtPointer) {
     // The cleanup releases the display resources and then destroys the
@@ -171,14 +181,14 @@ void makeGUI(UnitContext* ctx) {
 
 void setStatus(UnitContext* ctx, const char* text) {
     if (!ctx->shell || !ctx->shell->status) return;
-    std::string label = std::string("Status : ") + (text ? text : "");
+    std::string label = "Status : " + shownText(text);
     XtVaSetValues(ctx->shell->status, XtNlabel, label.c_str(), nullptr);
     TamSync(ctx);
 }
 
 void setURL(UnitContext* ctx, const char* url) {
     if (!ctx->shell) return;
-    if (ctx->shell->urlField) XtVaSetValues(ctx->shell->urlField, XtNstring, url ? url : "", nullptr);
+    if (ctx->shell->urlField) XtVaSetValues(ctx->shell->urlField, XtNstring, shownText(url).c_str(), nullptr);
     TamSync(ctx);
 }
 
