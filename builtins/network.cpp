@@ -24,6 +24,17 @@ namespace {
 
 constexpr const char* kProgramType = "application/x-talvix";
 constexpr const char* kHtmlType = "text/html";
+// Each called program is a learn unit on top of its caller's, with its
+// own pictures on the server; a program that calls itself would otherwise
+// nest until the server runs out of memory. The count includes the
+// program the player started.
+constexpr int kMaxNestedPrograms = 32;
+
+int nestedPrograms(UnitContext* ctx) {
+    int count = 0;
+    for (LearnUnit* unit = ctx->learnUnit; unit; unit = nextOf(unit)) ++count;
+    return count;
+}
 
 void setScanFileName(UnitContext* ctx, const char* name) {
     TamFree(ctx->scanFileName);
@@ -100,6 +111,12 @@ std::int32_t TamCall(UnitContext* ctx, param* args) {
     OwnedText url(getTextPar(ctx, cursor, 1, "call"));
     checkPars(ctx, cursor, 1, "call");
     if (!url) return 0;
+    if (nestedPrograms(ctx) >= kMaxNestedPrograms) {
+        std::string message =
+            formatMsg("Error: Programs are nested %d deep; not calling %s", kMaxNestedPrograms, url.get());
+        errorMsg(ctx, MSG_ERROR, message.c_str());
+        return 0;
+    }
     PlStop(ctx, nullptr);
     SndStop(ctx, nullptr);
     setScanFileName(ctx, url.get());
