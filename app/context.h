@@ -34,6 +34,9 @@ struct UpdateRect {
 };
 
 inline constexpr int kUpdatePoolStart = 4096;
+// Megabytes one fetch may bring unless the downloadLimit resource says
+// otherwise: a server sending without end must not fill the disk.
+inline constexpr int kDefaultDownloadLimit = 256;
 
 struct UnitContext {
     // Display and toolkit (owned by the display code).
@@ -62,6 +65,7 @@ struct UnitContext {
     int parseOnly = 0;
     int menuBarOn = 1;
     Boolean perfectCols = False;
+    int downloadLimit = kDefaultDownloadLimit;  // megabytes a fetch may bring; 0 for no limit
 
     // Error output: temporary file receiving standard error, if any.
     char* stderrFileName = nullptr;

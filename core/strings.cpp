@@ -27,9 +27,9 @@ int stricmp(const char* a, const char* b) {
 }
 
 int copy_file(const char* destination, const char* source) {
-    std::FILE* in = std::fopen(source, "rb");
+    std::FILE* in = std::fopen(source, "rbe");
     if (!in) return 1;
-    std::FILE* out = std::fopen(destination, "wb");
+    std::FILE* out = std::fopen(destination, "wbe");
     if (!out) {
         std::fclose(in);
         return 1;

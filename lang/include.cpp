@@ -25,7 +25,7 @@ std::string localPath(const UnitContext* ctx, const char* name) {
 
 // Whether the copy at the path declares at least the version.
 bool copyIsCurrent(const std::string& path, int version) {
-    std::FILE* file = std::fopen(path.c_str(), "r");
+    std::FILE* file = std::fopen(path.c_str(), "re");
     if (!file) return false;
     char line[512] = "";
     bool current = false;
@@ -42,7 +42,7 @@ bool copyIsCurrent(const std::string& path, int version) {
 // Copies the stream into the file in blocks of 256 bytes; a failed write
 // leaves no file behind.
 bool storeCopy(KivStream* in, const std::string& path) {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
+    std::FILE* out = std::fopen(path.c_str(), "wbe");
     if (!out) return false;
     char block[256];
     bool ok = true;

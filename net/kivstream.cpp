@@ -21,7 +21,7 @@ bool isDirectory(std::FILE* file) {
 KivStream* KivOpen(UnitContext* ctx, const char* url) {
     char* path = startResolveURL(ctx, url, 1);
     if (!path) return nullptr;
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = std::fopen(path, "rbe");
     TamFree(path);
     if (file && isDirectory(file)) {
         std::fclose(file);

@@ -60,7 +60,8 @@ int openLocal(const std::string& path, int flags) {
         if (path == "/dev/stdout") return fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
         if (path == "/dev/stderr") return fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
     }
-    return open(path.c_str(), flags | O_CLOEXEC, 0777);
+    // Data files, not programs: nobody's execute bit is set.
+    return open(path.c_str(), flags | O_CLOEXEC, 0666);
 }
 
 int registerStream(int fd, bool wait, EntryRef fetched) {

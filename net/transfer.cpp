@@ -11,6 +11,7 @@
 #include <X11/Intrinsic.h>
 #include <X11/cursorfont.h>
 #include <curl/curl.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -22,6 +23,7 @@
 #include <list>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "app/context.h"
@@ -51,6 +53,9 @@ enum class FetchState { UnderWay, Failed, Loaded };
 struct Request {
     EntryRef entry;
     UnitContext* ctx = nullptr;
+    const LearnUnit* owner = nullptr;  // the program that asked; none at start-up
+    long long limit = 0;               // bytes the body may have; 0 for no limit
+    bool tooLarge = false;
     std::string url;  // what is fetched, for the status line and messages
     CURL* easy = nullptr;
     curl_slist* headers = nullptr;
@@ -135,8 +140,29 @@ void followToolkit() {
     addTimer();
 }
 
+void setCloseOnExec(int fd) {
+    int flags = fcntl(fd, F_GETFD);
+    if (flags >= 0 && !(flags & FD_CLOEXEC)) fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+}
+
+std::set<int> openDescriptors() {
+    std::set<int> found;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (dirent* entry = readdir(dir))
+            if (entry->d_name[0] != '.') found.insert(std::atoi(entry->d_name));
+        // The listing's own descriptor is free again afterwards.
+        found.erase(dirfd(dir));
+        closedir(dir);
+    }
+    return found;
+}
+
+// curl makes descriptors of its own without close-on-exec: the sockets
+// it asks us to watch (connections, resolver wake-ups) are marked here as
+// they are reported, before anything can start another program.
 int onSocketChange(CURL*, curl_socket_t socket, int what, void*, void*) {
     followToolkit();
+    if (what != CURL_POLL_REMOVE) setCloseOnExec(socket);
     Watch& watch = watches[socket];
     removeInputs(watch);
     if (what == CURL_POLL_REMOVE) {
@@ -158,10 +184,15 @@ int onTimerChange(CURLM*, long milliseconds, void*) {
     return 0;
 }
 
+// The multi handle holds a wake-up socket pair that curl never reports;
+// whatever descriptors its creation opened are marked close-on-exec.
 bool ensureMulti() {
     if (multi) return true;
+    std::set<int> before = openDescriptors();
     multi = curl_multi_init();
     if (!multi) return false;
+    for (int fd : openDescriptors())
+        if (!before.count(fd)) setCloseOnExec(fd);
     curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, onSocketChange);
     curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, onTimerChange);
     return true;
@@ -205,6 +236,8 @@ void finish(Request* raw, CURLcode result) {
     curl_easy_getinfo(req->easy, CURLINFO_CONTENT_TYPE, &header);
     std::string type = formatOfHeader(header);
     std::string reason = result == CURLE_OK ? "" : failureReason(*req, result);
+    if (req->tooLarge || result == CURLE_FILESIZE_EXCEEDED)
+        reason = formatMsg("larger than the download limit of %d MB", static_cast<int>(req->limit >> 20));
     release(*req);
     EntryRef entry = req->entry;
     entry->contentType = type.empty() ? formatOfName(entry->url.c_str()) : type;
@@ -303,14 +336,34 @@ private:
     Cursor cursor_ = 0;
 };
 
+// Back and Reload given while the fetch is waited for end it at once: the
+// user must never have to sit out a stalled or endless transfer.
+bool userStopped(const UnitContext* ctx, std::uint32_t before) {
+    constexpr std::uint32_t userStops = RS_BACK | RS_RESTART;
+    return ctx && (ctx->runState & userStops & ~before) != 0;
+}
+
 void waitFor(const std::shared_ptr<Request>& req) {
     BusyCursor busy(req->ctx);
-    while (req->status == FetchState::UnderWay) step(req->ctx, true);
+    std::uint32_t before = req->ctx ? req->ctx->runState : 0;
+    while (req->status == FetchState::UnderWay) {
+        if (userStopped(req->ctx, before)) {
+            EntryRef entry = req->entry;
+            cancelFetch(entry);
+            removeEntry(entry);
+            return;
+        }
+        step(req->ctx, true);
+    }
 }
 
 size_t onBody(char* data, size_t size, size_t count, void* user) {
     auto* req = static_cast<Request*>(user);
     size_t total = size * count;
+    if (req->limit > 0 && req->entry->bytesLoaded + static_cast<long long>(total) > req->limit) {
+        req->tooLarge = true;
+        return 0;
+    }
     for (size_t done = 0; done < total;) {
         ssize_t put = write(req->file, data + done, total - done);
         if (put < 0 && errno == EINTR) continue;
@@ -393,6 +446,7 @@ void configure(Request& req, const std::string* body) {
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    if (req.limit > 0) curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(req.limit));
     req.headers = curl_slist_append(req.headers, "Accept: */*");
     if (body) {
         // Without an empty Expect header curl would hold back larger
@@ -414,6 +468,8 @@ std::shared_ptr<Request> startRequest(UnitContext* ctx, const EntryRef& entry, c
     req->entry = entry;
     req->ctx = ctx;
     req->url = url;
+    req->owner = ctx ? ctx->learnUnit : nullptr;
+    if (ctx && ctx->downloadLimit > 0) req->limit = static_cast<long long>(ctx->downloadLimit) << 20;
     if (!ensureMulti() || !openCopy(*req) || !(req->easy = curl_easy_init())) {
         release(*req);
         req->status = FetchState::Failed;
@@ -461,6 +517,18 @@ void awaitBytes(const EntryRef& entry, long long needed, bool block) {
         if (!req) return;
         step(req->ctx, block && entry->bytesLoaded < needed);
         if (!block || !entry->pending || entry->bytesLoaded >= needed || halted(req->ctx)) return;
+    }
+}
+
+// Requests are matched by owner only: the unit is going and is not read.
+void endUnitTransfers(const LearnUnit* unit) {
+    std::vector<std::shared_ptr<Request>> owned;
+    for (const auto& req : active)
+        if (unit && req->owner == unit) owned.push_back(req);
+    for (const auto& req : owned) {
+        EntryRef entry = req->entry;
+        cancelFetch(entry);
+        removeEntry(entry);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 struct UnitContext;
+struct LearnUnit;
 
 // Sets up the transfer machinery; once, before the main window opens.
 void WWWInit();
@@ -14,6 +15,9 @@ void WWWInit();
 void WWWFree();
 // Advances the transfers under way by what is ready, without blocking.
 void ProcessRequests();
+// Ends the fetches the program started that are still under way, when it
+// ends; their unfinished copies leave the map and the disk.
+void endUnitTransfers(const LearnUnit* unit);
 
 // The canonical absolute form of a URL or local path (newly allocated), or
 // null when it cannot be formed. Relative names are resolved against the

@@ -27,7 +27,7 @@ struct CloseFile {
 // The whole file as a new zero-terminated text; its length, or -1 when it
 // cannot be read or does not fit a text.
 int readReply(const std::string& path, char** result) {
-    std::unique_ptr<std::FILE, CloseFile> file(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, CloseFile> file(std::fopen(path.c_str(), "rbe"));
     struct stat info;
     if (!file || fstat(fileno(file.get()), &info) != 0 || info.st_size >= INT_MAX) return -1;
     auto length = static_cast<std::size_t>(info.st_size);

@@ -6,6 +6,7 @@
 #include "app/context.h"
 #include "core/alloc.h"
 #include "core/messages.h"
+#include "net/url.h"
 #include "present/draw.h"
 #include "present/hooks.h"
 #include "present/objmodel.h"
@@ -37,6 +38,7 @@ LearnUnit* newLearnUnit(UnitContext* ctx, int width, int height, int background)
 void killLearnUnit(UnitContext* ctx) {
     LearnUnit* unit = ctx->learnUnit;
     if (!unit) return;
+    endUnitTransfers(unit);
     freesim(ctx, unit);
     killLevelList(ctx, unit->levels);
     freeUnitImages(ctx, unit);

@@ -33,6 +33,7 @@ void storeResources(UnitContext* ctx, const AppResources& res) {
     ctx->parseOnly = res.parseOnly;
     ctx->menuBarOn = res.menuBarOn;
     ctx->perfectCols = res.perfectCols;
+    ctx->downloadLimit = res.downloadLimit;
 }
 
 // Tells from the command line and the resource files alone whether this

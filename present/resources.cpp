@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/context.h"
 #include "core/messages.h"
 #include "core/strings.h"
 
@@ -30,6 +31,7 @@ XrmOptionDescRec appOptions[] = {
     {const_cast<char*>("-mb"), const_cast<char*>("*menuBarOn"), XrmoptionSepArg, nullptr},
     {const_cast<char*>("-perfect"), const_cast<char*>("*perfectCols"), XrmoptionNoArg,
      const_cast<char*>("True")},
+    {const_cast<char*>("-dl"), const_cast<char*>("*downloadLimit"), XrmoptionSepArg, nullptr},
 };
 const Cardinal appOptionCount = XtNumber(appOptions);
 
@@ -48,6 +50,8 @@ XtResource appResources[] = {
      RES(menuBarOn), XtRImmediate, reinterpret_cast<XtPointer>(1)},
     {const_cast<char*>("perfectCols"), const_cast<char*>("PerfectCols"), XtRBoolean,
      sizeof(Boolean), RES(perfectCols), XtRImmediate, reinterpret_cast<XtPointer>(False)},
+    {const_cast<char*>("downloadLimit"), const_cast<char*>("DownloadLimit"), XtRInt, sizeof(int),
+     RES(downloadLimit), XtRImmediate, reinterpret_cast<XtPointer>(kDefaultDownloadLimit)},
 };
 const Cardinal appResourceCount = XtNumber(appResources);
 

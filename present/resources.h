@@ -13,6 +13,7 @@ struct AppResources {
     int parseOnly;
     int menuBarOn;
     Boolean perfectCols;
+    int downloadLimit;  // megabytes
 };
 
 extern XrmOptionDescRec appOptions[];

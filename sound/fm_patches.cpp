@@ -46,7 +46,7 @@ bool sendPatch(int fd, int device, int instrument, const unsigned char* record) 
 }
 
 void loadBank(int fd, int device, const char* path, int first, int last) {
-    std::FILE* bank = std::fopen(path, "rb");
+    std::FILE* bank = std::fopen(path, "rbe");
     if (!bank) return;
     unsigned char record[kRecordO3];
     for (int instrument = first; instrument <= last; ++instrument) {

@@ -1,6 +1,8 @@
 // Stream builtins on real local files: who may open what, and which
 // descriptors a program can reach.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -52,6 +54,23 @@ TEST_F(Streams, WritingNeedsPermission) {
     EXPECT_GT(fd, 0);
     close(fd);
     EXPECT_EQ(openFile(ctx, dir + "/missing.txt", "r"), -1);
+}
+
+// Written files are data: read-write for whom the umask allows, never
+// executable; and their descriptors do not reach programs the player starts.
+TEST_F(Streams, WrittenFilesAreDataAndCloseOnExec) {
+    UnitContext ctx;
+    ctx.allowLocalWrite = 1;
+    std::string path = dir + "/data.txt";
+    mode_t old = umask(022);
+    int fd = openFile(ctx, "file://" + path, "w");
+    umask(old);
+    ASSERT_GT(fd, 0);
+    EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+    close(fd);
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
 }
 
 TEST_F(Streams, BadDescriptors) {
