@@ -1,6 +1,6 @@
 // Audio back ends. The file sink records exactly the converted samples a
-// device would receive and paces itself like a device, so that repeated
-// playback advances in real time and can be stopped like real playback.
+// device would receive and takes them no faster than a device plays them,
+// so that playback advances in real time and a stop cuts it short.
 #include "sound/audio_device.h"
 
 #include <fcntl.h>
@@ -22,6 +22,14 @@ namespace {
 
 constexpr std::size_t kBlock = 4096;
 constexpr double kSleepSlice = 0.02;
+// The sink takes samples in blocks of this many per second of sound.
+constexpr int kSinkBlocksPerSecond = 50;
+
+double monotonicSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
 
 bool writeAllTo(int fd, const unsigned char* bytes, std::size_t size, StopCheck stopped) {
     while (size > 0) {
@@ -40,6 +48,12 @@ bool writeAllTo(int fd, const unsigned char* bytes, std::size_t size, StopCheck 
 double secondsOf(std::size_t bytes, const AudioSettings& s) {
     double perSecond = static_cast<double>(s.rate) * static_cast<double>(s.channels) * (s.bits / 8);
     return perSecond > 0 ? static_cast<double>(bytes) / perSecond : 0;
+}
+
+// Whole frames, about 1/50 s of sound.
+std::size_t sinkBlockBytes(const AudioSettings& s) {
+    std::size_t frame = static_cast<std::size_t>(std::max(1L, s.channels)) * static_cast<std::size_t>(s.bits / 8);
+    return frame * static_cast<std::size_t>(std::max(1, s.rate / kSinkBlocksPerSecond));
 }
 
 long envNumber(const char* name, long fallback) {
@@ -65,9 +79,20 @@ public:
         granted_ = settings;
         return true;
     }
+    // Each block is recorded, then its playing time waited out against a
+    // clock started with the first, so no drift builds up.
     bool write(const unsigned char* bytes, std::size_t size) override {
-        if (fd_ < 0 || !writeAllTo(fd_, bytes, size, stopped_)) return false;
-        return sleepUnlessStopped(secondsOf(size, granted_), stopped_);
+        if (fd_ < 0) return false;
+        std::size_t block = sinkBlockBytes(granted_);
+        double start = monotonicSeconds(), played = 0;
+        for (std::size_t done = 0; done < size;) {
+            std::size_t n = std::min(block, size - done);
+            if (!writeAllTo(fd_, bytes + done, n, stopped_)) return false;
+            done += n;
+            played += secondsOf(n, granted_);
+            if (!sleepUnlessStopped(start + played - monotonicSeconds(), stopped_)) return false;
+        }
+        return true;
     }
     void reset() override { close(); }
     void close() override {
@@ -188,13 +213,10 @@ public:
 }  // namespace
 
 bool sleepUnlessStopped(double seconds, StopCheck stopped) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    double end = static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9 + seconds;
+    double end = monotonicSeconds() + seconds;
     for (;;) {
         if (stopped()) return false;
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        double left = end - (static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9);
+        double left = end - monotonicSeconds();
         if (left <= 0) return true;
         double slice = std::min(left, kSleepSlice);
         timespec pause{static_cast<time_t>(slice), static_cast<long>((slice - static_cast<double>(static_cast<time_t>(slice))) * 1e9)};

@@ -81,9 +81,24 @@ def repeated_sound_plays_until_stopped(binary):
             '    sound("once.wav");\n    wait(300);')
     _, audio, _ = run_program(binary, files, body)
     check(audio.endswith(once), "single sound missing after the stop")
+    # The stop cuts the copy playing at that moment short, at a sample.
     repeats, rest = divmod(len(audio) - len(once), len(loop))
-    check(rest == 0 and audio[:len(loop) * repeats] == loop * repeats, "repeats are not whole copies")
+    whole = len(loop) * repeats
+    check(audio[:whole] == loop * repeats and audio[whole:whole + rest] == loop[:rest] and rest % 2 == 0,
+          "repeats are not copies of the sound")
     check(2 <= repeats <= 8, f"{repeats} repeats in 0.55 s of a 0.1 s sound")
+
+
+def stopping_cuts_a_long_sound_short(binary):
+    """The sink takes samples as fast as a device plays them: a stop after
+    about a second leaves about a second of a five-second sound."""
+    samples = words(*[(i * 37) % 30000 - 15000 for i in range(5 * 8000)])
+    files = {"long.wav": wav_file(1, 2, 8000, samples)}
+    body = '    sound("long.wav");\n    wait(1000);\n    stopSound();\n    wait(300);'
+    _, audio, _ = run_program(binary, files, body)
+    seconds = len(audio) / 16000
+    check(0.4 <= seconds <= 1.6, f"{seconds:.2f} s of sound recorded after a stop at 1 s")
+    check(samples.startswith(audio), "the recorded samples are not the start of the sound")
 
 
 def damaged_sounds_are_reported_and_later_ones_play(binary):
@@ -176,5 +191,6 @@ def music_repeats_until_stopped_and_survives_noise(binary):
 
 if __name__ == "__main__":
     raise SystemExit(main([wave_reaches_the_device_converted, sun_and_raw_sounds_play_in_order,
-                           repeated_sound_plays_until_stopped, damaged_sounds_are_reported_and_later_ones_play,
+                           repeated_sound_plays_until_stopped, stopping_cuts_a_long_sound_short,
+                           damaged_sounds_are_reported_and_later_ones_play,
                            midi_files_play_as_sequencer_events, music_repeats_until_stopped_and_survives_noise]))
