@@ -81,6 +81,9 @@ void TEPCancelcallback(Widget, XtPointer client, XtPointer) {
     closeEditor(static_cast<EditSession*>(client));
 }
 
+// The text widgets draw each line they show in one request: long lines are
+// wrapped at the widget's width, so no line of a program's text can make a
+// request longer than the server takes.
 void buildEditor(UnitContext* ctx, EditSession& session, const char* text) {
     Position x = 0, y = 0;
     XtVaGetValues(ctx->toplevel, XtNx, &x, XtNy, &y, nullptr);
@@ -91,7 +94,7 @@ void buildEditor(UnitContext* ctx, EditSession& session, const char* text) {
     session.editor = XtVaCreateManagedWidget(
         "text editor", asciiTextWidgetClass, form, XtNstring, text ? text : "", XtNwidth, kEditorSide,
         XtNheight, kEditorSide, XtNeditType, XawtextEdit, XtNscrollVertical, XawtextScrollAlways,
-        XtNresizable, True, nullptr);
+        XtNwrap, XawtextWrapLine, XtNresizable, True, nullptr);
     Widget ok = XtVaCreateManagedWidget("Ok", commandWidgetClass, form, XtNfromVert, session.editor,
                                         nullptr);
     Widget cancel = XtVaCreateManagedWidget("Cancel", commandWidgetClass, form, XtNfromVert,
@@ -113,8 +116,8 @@ void view_source(Widget w) {
     Widget form = XtVaCreateManagedWidget("dialog", formWidgetClass, shell, nullptr);
     Widget text = XtVaCreateManagedWidget(
         "view source", asciiTextWidgetClass, form, XtNstring, source ? source : "", XtNwidth,
-        kSourceWidth, XtNheight, kSourceHeight, XtNscrollVertical, XawtextScrollAlways, XtNresizable,
-        True, nullptr);
+        kSourceWidth, XtNheight, kSourceHeight, XtNscrollVertical, XawtextScrollAlways, XtNwrap,
+        XawtextWrapLine, XtNresizable, True, nullptr);
     TamFree(source);
     Widget ok = XtVaCreateManagedWidget("Ok", commandWidgetClass, form, XtNfromVert, text, nullptr);
     XtAddCallback(ok, XtNcallback, DestroyShell, shell);

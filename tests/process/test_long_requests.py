@@ -1,11 +1,13 @@
 """Program data of any length reaches the X server in requests it takes:
-a text line of 2^18 characters is drawn up to the window's edge, and a
-URL as long in the address field does no harm."""
+a text line of 2^18 characters is drawn up to the window's edge and can
+be edited in the text editor, and a URL as long in the address field does
+no harm."""
 import sys
 
 from player import check, main
 from test_display import screen_pixels
-from xinput import Running
+from test_shell import viewable_windows, wait_for_window
+from xinput import Running, xdotool
 
 
 def long_text_and_url(binary):
@@ -18,6 +20,11 @@ def long_text_and_url(binary):
                    for x in range(x0, x1) for y in range(10, 24))
     check(lit(10, 40), "the start of the text is not drawn")
     check(lit(600, 640), "the text does not reach the right edge")
+    before = viewable_windows()
+    player.click(300, 200)
+    x, y, width, height = wait_for_window(before)
+    xdotool("mousemove", x + 12, y + height - 12, "click", 1)
+    player.expect(str(1 << 18))
     player.click(300, 200, button=3)
     err = player.finish()
     check("X Error" not in err, f"stderr {err!r}")
