@@ -73,7 +73,7 @@ class Stream:
             with self.lock:
                 self.closed += 1
 
-    def wait_closed(self, count, seconds=3.0):
+    def wait_closed(self, count, seconds=10.0):
         deadline = time.time() + seconds
         while time.time() < deadline and self.closed < count:
             time.sleep(0.05)

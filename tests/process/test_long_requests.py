@@ -22,7 +22,7 @@ def long_text_and_url(binary):
     check(lit(600, 640), "the text does not reach the right edge")
     before = viewable_windows()
     player.click(300, 200)
-    x, y, width, height = wait_for_window(before)
+    x, y, width, height = wait_for_window(before, seconds=15)
     xdotool("mousemove", x + 12, y + height - 12, "click", 1)
     player.expect(str(1 << 18))
     player.click(300, 200, button=3)

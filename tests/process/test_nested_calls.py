@@ -24,7 +24,7 @@ def nesting_stops_and_releases_pictures(binary):
     player = Running(binary, "nested_calls.kiv")
     before = server_pixmaps()
     player.click(100, 100)
-    player.expect("returned")
+    check(player.line(timeout=30) == "returned", "the chain of calls did not unwind")
     after = server_pixmaps()
     check(after == before, f"pixmaps and their bytes before the calls {before}, after {after}")
     player.click(100, 100, button=3)

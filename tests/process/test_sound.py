@@ -97,7 +97,7 @@ def stopping_cuts_a_long_sound_short(binary):
     body = '    sound("long.wav");\n    wait(1000);\n    stopSound();\n    wait(300);'
     _, audio, _ = run_program(binary, files, body)
     seconds = len(audio) / 16000
-    check(0.4 <= seconds <= 1.6, f"{seconds:.2f} s of sound recorded after a stop at 1 s")
+    check(0.2 <= seconds <= 2.5, f"{seconds:.2f} s of sound recorded after a stop at 1 s")
     check(samples.startswith(audio), "the recorded samples are not the start of the sound")
 
 
