@@ -215,10 +215,13 @@ void drawText(UnitContext* ctx, const Target& t, Drawable d, GC gc, const Shape&
     int lineHeight = font->ascent + font->descent;
     int baseline = s.pts[0].y + font->ascent;
     int areaBottom = t.area.y + t.area.height;
-    // Only the lines that reach into the area are sent.
+    // Only the lines that reach into the area are sent; single glyphs may
+    // stand out of the font's line height.
+    int above = std::max<int>(font->ascent, font->max_bounds.ascent);
+    int below = std::max<int>(font->descent, font->max_bounds.descent);
     for (TextLine* line = layout->lines; line; line = nextOf(line), baseline += lineHeight) {
-        if (baseline - font->ascent >= std::min(areaBottom, kCoordLimit)) break;
-        if (baseline + font->descent <= t.area.y) continue;
+        if (baseline - above >= std::min(areaBottom, kCoordLimit)) break;
+        if (baseline + below <= t.area.y) continue;
         drawTextClipped(t.dpy, d, gc, font, s.pts[0].x, baseline, line->text, line->length, t.area);
     }
 }
