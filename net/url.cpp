@@ -175,11 +175,16 @@ std::string composeURL(const CurlUrl& url) {
     return scheme + "://" + authority + path;
 }
 
+// An empty reference and a bare fragment name the base document itself;
+// curl would take them for its folder.
+bool namesBaseDocument(const std::string& url) { return url.empty() || url[0] == '#'; }
+
 // The URL resolved against the base; what curl cannot parse is taken as
 // if there were no base.
 std::optional<std::string> resolveAgainst(const std::string& base, const std::string& url) {
     CurlUrl parsed;
-    if (parsed.set(base) && parsed.set(url)) return composeURL(parsed);
+    if (!parsed.set(base)) return absoluteWithoutBase(url);
+    if (namesBaseDocument(url) || parsed.set(url)) return composeURL(parsed);
     return absoluteWithoutBase(url);
 }
 
