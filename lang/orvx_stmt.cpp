@@ -204,12 +204,14 @@ void ParserState::forStmnt(Block* block, StmtList& out) {
     if (!match(SYM_LP) && !recover(descriptions[0], SYM_SEMICOLON)) return;
     for (int i = 0; i < 3; ++i) {
         int end = i < 2 ? SYM_SEMICOLON : SYM_RP;
-        if (LA(1) != end) {
-            parts[i] = expr(block);
-            if (failed) {
-                parts[i] = nullptr;
-                if (!recover(descriptions[i], end)) break;
-            }
+        if (LA(1) != end) parts[i] = expr(block);
+        // A part is malformed also when a sound expression is not followed
+        // by its own terminator: the report names the part either way.
+        if (failed || LA(1) != end) {
+            if (!failed) discardOp(ctx, parts[i]);
+            parts[i] = nullptr;
+            fail();
+            if (!recover(descriptions[i], end)) break;
         }
         if (!match(end)) break;
     }
