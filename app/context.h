@@ -80,6 +80,9 @@ struct UnitContext {
     bool urlFieldHasFocus = false;
     LearnUnit* learnUnit = nullptr;  // top of the learn-unit stack
     std::FILE* reloadStream = nullptr;  // pending reload stream (KivStream)
+    // URL of the last program run at the bottom of the stack: Reload starts
+    // it again after it has ended.
+    char* lastProgramURL = nullptr;
 
     // Images: the default image heads the list and is permanent.
     Picture* images = nullptr;

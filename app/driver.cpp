@@ -5,6 +5,7 @@
 #include "app/driver.h"
 
 #include <cstring>
+#include <string>
 
 #include "app/context.h"
 #include "builtins/handlers.h"
@@ -29,9 +30,16 @@ void showStatus(UnitContext* ctx, const char* text) {
     if (!ctx->parseOnly) setStatus(ctx, text);
 }
 
+void rememberProgram(UnitContext* ctx, const char* url) {
+    char* copy = safestrdup(url);
+    TamFree(ctx->lastProgramURL);
+    ctx->lastProgramURL = copy;
+}
+
 void parseProgram(UnitContext* ctx, KivStream* stream, const char* url) {
     LearnUnit* unit = newLearnUnit(ctx, kUnitWidth, kUnitHeight, kBlack);
     unit->url = safestrdup(url);
+    if (!nextOf(unit)) rememberProgram(ctx, url);
     showStatus(ctx, "Parsing orvex-file");
     ctx->runState = 0;
     readsim(ctx, stream);
@@ -39,14 +47,17 @@ void parseProgram(UnitContext* ctx, KivStream* stream, const char* url) {
 }
 
 // After a run that a reload interrupted: the stream to parse next, or null
-// when the program could not be opened again (the run then simply ends).
+// when the program could not be opened again (the run then simply ends,
+// and says so only now, so that the end of the run does not hide it).
 KivStream* takeReloadStream(UnitContext* ctx) {
     KivStream* stream = ctx->reloadStream;
     ctx->reloadStream = nullptr;
-    if (stream)
+    if (stream) {
         killLearnUnit(ctx);
-    else
+    } else {
         ctx->runState &= ~(RS_RELOAD | RS_RESTART);
+        reportUnopenable(ctx, ctx->learnUnit->url);
+    }
     return stream;
 }
 
@@ -66,18 +77,28 @@ int start_orvex_unit(UnitContext* ctx, KivStream* stream, const char* url) {
     }
 }
 
+void reportUnopenable(UnitContext* ctx, const char* name) {
+    std::string message = formatMsg("Could not open %s.", name ? name : "");
+    userMsg(message.c_str());
+    showStatus(ctx, message.c_str());
+}
+
 void reload(UnitContext* ctx) {
     LearnUnit* unit = ctx->learnUnit;
-    if (!unit || !unit->url) return;
-    bool wasIdle = ctx->runState == RS_IDLE;
+    const char* current = unit ? unit->url : ctx->lastProgramURL;
+    if (!current) return;
+    bool wasIdle = !unit || ctx->runState == RS_IDLE;
     ctx->runState |= RS_RELOAD | RS_RESTART;
-    char* url = safestrdup(unit->url);
+    char* url = safestrdup(current);
     RemoveMapEntry(ctx, url);
     KivStream* stream = KivOpen(ctx, url);
     if (wasIdle) {
         if (stream) {
+            setURL(ctx, url);
             start_orvex_unit(ctx, stream, url);
             killLearnUnit(ctx);
+        } else {
+            reportUnopenable(ctx, url);
         }
         ctx->runState = RS_IDLE;
     } else {

@@ -90,6 +90,8 @@ void releaseProgramState(UnitContext* ctx) {
     parser_cleanup(ctx);
     TamFree(ctx->libraryDir);
     ctx->libraryDir = nullptr;
+    TamFree(ctx->lastProgramURL);
+    ctx->lastProgramURL = nullptr;
 }
 
 // The default image belongs to the picture code and goes with the display.

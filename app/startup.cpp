@@ -120,18 +120,22 @@ const char* programArgument(int argc, char** argv) {
     return program;
 }
 
+// The name is made canonical before it is opened: opening makes the
+// document the base anchor, against which a relative name would be
+// resolved a second time. A program that cannot be opened leaves the name
+// as the user gave it in the URL field.
 void loadProgram(UnitContext* ctx, const char* name) {
     ctx->scanFileName = safestrdup(name);
-    KivStream* stream = KivOpen(ctx, name);
-    if (!stream) {
-        userMsg(formatMsg("Could not open %s.", name).c_str());
-        return;
-    }
-    char* url = ctx->parseOnly ? nullptr : canonizedURL(ctx, name);
+    char* url = canonizedURL(ctx, name);
     if (!url) url = safestrdup(name);
-    if (!ctx->parseOnly) setURL(ctx, url);
-    start_orvex_unit(ctx, stream, url);
-    killLearnUnit(ctx);
+    KivStream* stream = KivOpen(ctx, url);
+    if (!ctx->parseOnly) setURL(ctx, stream ? url : name);
+    if (stream) {
+        start_orvex_unit(ctx, stream, url);
+        killLearnUnit(ctx);
+    } else {
+        reportUnopenable(ctx, name);
+    }
     TamFree(url);
 }
 

@@ -64,7 +64,7 @@ void resumeCaller(UnitContext* ctx) {
 void runCalledProgram(UnitContext* ctx, const char* url) {
     KivStream* stream = KivOpen(ctx, url);
     if (!stream) {
-        userMsg(formatMsg("Could not open %s.", url).c_str());
+        reportUnopenable(ctx, url);
         restoreCallerDocument(ctx);
         return;
     }

@@ -41,6 +41,9 @@ struct DisplayState {
     XFontStruct* defaultFont = nullptr;
     XImage* lastImage = nullptr;  // last image handed to the server
     bool shownProgram = false;    // a program's picture reached the window
+    // The screen image of the last program to end with no program beneath
+    // it: exposures repaint from it while no program runs.
+    Picture* lastScreen = nullptr;
     bool refreshing = false;      // a refresh is running (attributes may call functions)
 };
 

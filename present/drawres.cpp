@@ -137,6 +137,7 @@ void releaseDisplayState(UnitContext* ctx) {
     forgetConverterState(ds);
     freeImageCache(ctx);
     killImage(ctx, ds->defaultPicture);
+    killImage(ctx, ds->lastScreen);
     for (GC gc : {ds->baseGC, ds->drawGC, ds->clearGC, ds->maskBaseGC, ds->maskGC})
         if (gc) XFreeGC(dpy, gc);
     for (Pixmap p : ds->rasters)

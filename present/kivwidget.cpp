@@ -98,9 +98,10 @@ void repaint(Widget w, int x, int y, int width, int height) {
     if (!ctx || !XtIsRealized(w)) return;
     LearnUnit* unit = ctx->learnUnit;
     DisplayState* ds = ctx->displayState;
-    if (unit && unit->screen) {
+    Picture* shown = unit ? unit->screen : ds ? ds->lastScreen : nullptr;
+    if (shown) {
         if (!clipToWidget(w, x, y, width, height)) return;
-        XCopyArea(XtDisplay(w), unit->screen->pixmap, XtWindow(w), graphicContextOf(w), x, y,
+        XCopyArea(XtDisplay(w), shown->pixmap, XtWindow(w), graphicContextOf(w), x, y,
                   unsigned(width), unsigned(height), x, y);
         if (ds) ds->shownProgram = true;
     } else if (!unit && ds && !ds->shownProgram) {

@@ -7,6 +7,7 @@
 #include "core/alloc.h"
 #include "core/messages.h"
 #include "net/url.h"
+#include "present/display_state.h"
 #include "present/draw.h"
 #include "present/hooks.h"
 #include "present/objmodel.h"
@@ -16,6 +17,15 @@
 namespace {
 
 constexpr int kDefaultColor = 0x888888;
+
+// The window goes on showing the picture of the last program that ended
+// with none beneath it, so its screen image stays for the repaints.
+void keepLastScreen(UnitContext* ctx, Picture* screen) {
+    DisplayState* ds = ctx->displayState;
+    if (!ds) return killImage(ctx, screen);
+    killImage(ctx, ds->lastScreen);
+    ds->lastScreen = screen;
+}
 
 }  // namespace
 
@@ -44,7 +54,10 @@ void killLearnUnit(UnitContext* ctx) {
     freeUnitImages(ctx, unit);
     f_events(ctx, unit->eventHead);
     killImage(ctx, unit->background);
-    killImage(ctx, unit->screen);
+    if (nextOf(unit))
+        killImage(ctx, unit->screen);
+    else
+        keepLastScreen(ctx, unit->screen);
     unlinkFrom(ctx->learnUnit, unit);
     TamFree(unit->url);
     TamFree(unit);

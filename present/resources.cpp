@@ -55,9 +55,10 @@ XtResource appResources[] = {
 };
 const Cardinal appResourceCount = XtNumber(appResources);
 
+// The URL field keeps the resource's own default, "Local", which names no
+// program that might not exist.
 String fallbackResources[] = {
     const_cast<char*>("*background:  gray"),
-    const_cast<char*>("Talvix.DefaultURL: http://talvix.example.org/demos/showcase.kiv"),
     nullptr,
 };
 

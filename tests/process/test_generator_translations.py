@@ -2,14 +2,13 @@
 """Translations passed to an object generator: each input area the
 generator builds runs its own statements, which still see the variables of
 the function that called the generator. Clicks arrive through XTEST.
-Needs an X display (the test runs under Xvfb) and xdotool.
-Usage: test_generator_translations.py <talvix binary>
-"""
+Needs an X display (the test runs under Xvfb) and xdotool."""
 import os
-import subprocess
 import sys
 import tempfile
-import time
+
+from player import check, main
+from xinput import Running
 
 PROGRAM = """int out, clicks;
 
@@ -31,8 +30,9 @@ int main()
     Button area = ((0, 0), (299, 399)),
         action = (Press Button1 : { local = local + 1; say(sprintf("left %d", local)); clicks++; });
     Button area = ((340, 0), (639, 399)), action = (Press Button1 : { say("right"); clicks++; });
-    say("ready");
     output();
+    setCursorPos(0, 0);
+    say("ready");
     while (clicks < 3) {
         waitOnInput();
         input();
@@ -42,45 +42,19 @@ int main()
 }
 """
 
-EXPECTED = ["ready", "left 11", "right", "left 12", "local 12"]
 
-
-def xdotool(*args):
-    subprocess.run(["xdotool", *args], check=True, timeout=10)
-
-
-def main():
-    binary = os.path.abspath(sys.argv[1])
-    if not os.environ.get("DISPLAY"):
-        print("no X display")
-        return 1
+def clicks_reach_their_own_translations(binary):
     with tempfile.TemporaryDirectory() as folder:
         program = os.path.join(folder, "buttons.kiv")
         with open(program, "w") as f:
             f.write(PROGRAM)
-        output = os.path.join(folder, "out.txt")
-        with open(output, "w") as out:
-            player = subprocess.Popen([binary, "-alw", "1", program], stdout=out,
-                                      stderr=subprocess.PIPE, cwd=folder)
-            deadline = time.time() + 20
-            while time.time() < deadline and "ready" not in open(output).read():
-                time.sleep(0.05)
-            time.sleep(0.3)
-            for x in ["100", "500", "100"]:
-                xdotool("mousemove", x, "200", "click", "1")
-                time.sleep(0.2)
-            try:
-                status = player.wait(timeout=20)
-            except subprocess.TimeoutExpired:
-                player.kill()
-                status = player.wait()
-        err = player.stderr.read().decode("latin-1")
-        lines = open(output).read().splitlines()
-    if status != 0 or lines != EXPECTED or err.strip():
-        print(f"status {status}\nstdout {lines!r}\nexpected {EXPECTED!r}\nstderr {err}")
-        return 1
-    return 0
+        player = Running(binary, program, cwd=folder)
+        for x in [100, 500, 100]:
+            player.click(x, 200)
+        player.expect("left 11", "right", "left 12", "local 12")
+        err = player.finish(0)
+        check(not err.strip(), f"stderr {err!r}")
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main([clicks_reach_their_own_translations]))

@@ -3,14 +3,13 @@
 keys typed through XTEST reach a program's input area, getc appends the
 character to a line, getchar's backspace removes the last one. Outside a
 translation both find no key. Needs an X display (the test runs under
-Xvfb) and xdotool.
-Usage: test_key_builtins.py <talvix binary>
-"""
+Xvfb) and xdotool."""
 import os
-import subprocess
 import sys
 import tempfile
-import time
+
+from player import check, main
+from xinput import Running
 
 PROGRAM = """int out, count;
 text line;
@@ -30,6 +29,8 @@ int main()
     endwindow;
     say(sprintf("outside %d %d", getc(0), getchar()));
     output();
+    setCursorPos(0, 0);
+    say("ready");
     while (count < 4) {
         waitOnInput();
         input();
@@ -39,46 +40,20 @@ int main()
 }
 """
 
-EXPECTED = ["outside -1 0", "getc 97", "getc 98", "getchar 8", "getc 97", "[aa]"]
 
-
-def xdotool(*args):
-    subprocess.run(["xdotool", *args], check=True, timeout=10)
-
-
-def main():
-    binary = os.path.abspath(sys.argv[1])
-    if not os.environ.get("DISPLAY"):
-        print("no X display")
-        return 1
+def typed_keys_reach_getc_and_getchar(binary):
     with tempfile.TemporaryDirectory() as folder:
         program = os.path.join(folder, "keys.kiv")
         with open(program, "w") as f:
             f.write(PROGRAM)
-        output = os.path.join(folder, "out.txt")
-        with open(output, "w") as out:
-            player = subprocess.Popen([binary, "-alw", "1", program], stdout=out,
-                                      stderr=subprocess.PIPE, cwd=folder)
-            deadline = time.time() + 20
-            while time.time() < deadline and "outside" not in open(output).read():
-                time.sleep(0.05)
-            time.sleep(0.3)
-            xdotool("mousemove", "200", "200")
-            for key in ["a", "b", "BackSpace", "a"]:
-                xdotool("key", key)
-                time.sleep(0.1)
-            try:
-                status = player.wait(timeout=20)
-            except subprocess.TimeoutExpired:
-                player.kill()
-                status = player.wait()
-        err = player.stderr.read().decode("latin-1")
-        lines = open(output).read().splitlines()
-    if status != 0 or lines != EXPECTED or err.strip():
-        print(f"status {status}\nstdout {lines!r}\nexpected {EXPECTED!r}\nstderr {err}")
-        return 1
-    return 0
+        player = Running(binary, program, cwd=folder)
+        check(player.before == ["outside -1 0"], f"before input: {player.before!r}")
+        player.move(200, 200)
+        player.keys("a", "b", "BackSpace", "a")
+        player.expect("getc 97", "getc 98", "getchar 8", "getc 97", "[aa]")
+        err = player.finish(0)
+        check(not err.strip(), f"stderr {err!r}")
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main([typed_keys_reach_getc_and_getchar]))

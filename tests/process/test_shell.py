@@ -11,7 +11,7 @@ import sys
 import tempfile
 import time
 
-from player import PROGRAMS, Failure, alive, check, children, environment, main
+from player import FOLDER, PROGRAMS, Failure, alive, check, children, environment, main
 from test_display import screen_pixels
 from xinput import Running, xdotool
 
@@ -48,8 +48,8 @@ def wait_for_window(before, seconds=5.0, min_width=0):
 
 
 class Shell(Running):
-    def __init__(self, binary, env=None, program="shell_menus.kiv"):
-        super().__init__(binary, program, ["-mb", "1"], environment(**(env or {})))
+    def __init__(self, binary, env=None, program="shell_menus.kiv", cwd=PROGRAMS):
+        super().__init__(binary, program, ["-mb", "1"], environment(**(env or {})), cwd)
 
     def menu(self, entry, name="File"):
         """Chooses an entry of a menu: press on the menu button, release
@@ -115,6 +115,53 @@ def menu_commands(binary):
         player.menu("Quit")
         player.finish(0)
         check(not [pid for pid in servers if alive(pid)], "servers left running")
+
+
+def close_popup(window, what):
+    """Presses the Ok button in the bottom left corner of a popup."""
+    xdotool("mousemove", window[0] + 14, window[1] + window[3] - 14, "click", 1)
+    deadline = time.time() + 5
+    while window in viewable_windows():
+        check(time.time() < deadline, f"{what} window not closed")
+        time.sleep(0.05)
+
+
+def black_pixels(window):
+    pixel = screen_pixels()
+    x, y, width, height = window
+    return sum(pixel(x + i, y + j) == 0 for i in range(8, width - 8, 2) for j in range(8, height - 40, 2))
+
+
+def relative_name_and_reload_after_back(binary):
+    """A program started by a relative name from another folder: Reload and
+    View Source find it. After Back the drawing area keeps the program's
+    last picture where a popup uncovers it, and Reload starts it again."""
+    player = Shell(binary, program=os.path.join("programs", "shell_menus.kiv"), cwd=FOLDER)
+    player.menu("Reload")
+    player.expect("ready")
+    before = viewable_windows()
+    player.menu("View Source")
+    window = wait_for_window(before, min_width=500)
+    time.sleep(0.3)
+    check(black_pixels(window) > 200, "View Source shows no text")
+    close_popup(window, "View Source")
+    player.menu("Back")
+    time.sleep(0.3)
+    before = viewable_windows()
+    player.menu("View Source")
+    window = wait_for_window(before, min_width=300)
+    close_popup(window, "View Source")
+    time.sleep(0.3)
+    pixel = screen_pixels()
+    for x, y in [(10, 10), (200, 150), (window[2] - 20, window[3] - 60)]:
+        got = pixel(player.origin[0] + x, player.origin[1] + y)
+        check(got == BACKGROUND, f"not repainted after Back at {x},{y}: {got:06x}")
+    player.menu("Reload")
+    player.expect("ready")
+    player.click(100, 100)
+    player.expect("left")
+    player.menu("Quit")
+    player.finish(0)
 
 
 def drain(player):
@@ -214,4 +261,4 @@ def playground_example(binary):
 
 if __name__ == "__main__":
     sys.exit(main([menu_commands, computing_program, url_field_loads_program, text_editor,
-                  playground_example]))
+                  playground_example, relative_name_and_reload_after_back]))

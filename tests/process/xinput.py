@@ -19,9 +19,9 @@ class Running:
     """The player running one program, with its standard output read line by
     line and the drawing area's origin on the screen."""
 
-    def __init__(self, binary, program, args=(), env=None):
+    def __init__(self, binary, program, args=(), env=None, cwd=PROGRAMS):
         self.process = subprocess.Popen([binary, "-alw", "1", "-mb", "0"] + list(args) + [program],
-                                        cwd=PROGRAMS, env=env, stdout=subprocess.PIPE,
+                                        cwd=cwd, env=env, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE)
         self.pending = b""
         self.before = []  # what the program printed before "ready"

@@ -114,7 +114,11 @@ TEST_F(DriverTest, ReloadOfAMissingFileEndsTheRun) {
         unlink(t->source.c_str());
         reload(&t->ctx);
     });
+    testing::internal::CaptureStderr();
     EXPECT_LT(runForSeconds(), 10.0);
+    std::string message = "Could not open " + std::string(url) + ".";
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), message + "\n");
+    EXPECT_EQ(status(), "Status : " + message);
     EXPECT_EQ(contents("first"), "first");
     EXPECT_EQ(ctx.runState & (RS_RELOAD | RS_RESTART), 0u);
     ASSERT_NE(ctx.learnUnit, nullptr) << "the caller destroys the unit it ran";
@@ -140,6 +144,29 @@ TEST_F(DriverTest, ReloadWhileIdleRunsTheProgramAgain) {
     EXPECT_EQ(ctx.runState, static_cast<std::uint32_t>(RS_IDLE));
     ASSERT_NE(ctx.learnUnit, nullptr);
     EXPECT_EQ(nextOf(ctx.learnUnit), nullptr) << "the reloaded unit was not destroyed";
+}
+
+// Once its unit is gone (main returned, or Back), Reload starts the last
+// program again, and says so when it has disappeared meanwhile.
+TEST_F(DriverTest, ReloadAfterTheProgramEnded) {
+    writeSource(program(dir, "first", 0));
+    runForSeconds();
+    killLearnUnit(&ctx);
+    ctx.runState = RS_IDLE;
+    writeSource(program(dir, "second", 0));
+    reload(&ctx);
+    EXPECT_EQ(contents("second"), "second");
+    EXPECT_EQ(ctx.learnUnit, nullptr);
+    EXPECT_EQ(ctx.runState, static_cast<std::uint32_t>(RS_IDLE));
+
+    unlink(source.c_str());
+    testing::internal::CaptureStderr();
+    reload(&ctx);
+    std::string message = "Could not open " + std::string(url) + ".";
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), message + "\n");
+    EXPECT_EQ(status(), "Status : " + message);
+    EXPECT_EQ(ctx.learnUnit, nullptr);
+    EXPECT_EQ(ctx.runState, static_cast<std::uint32_t>(RS_IDLE));
 }
 
 }  // namespace

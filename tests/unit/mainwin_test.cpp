@@ -109,8 +109,7 @@ TEST_F(MainWinTest, DefaultsWithoutAnyResourceFile) {
     EXPECT_EQ(ctx.redirectStderr, 0);
     EXPECT_EQ(ctx.menuBarOn, 1);
     EXPECT_FALSE(ctx.perfectCols);
-    // The fallback names a demonstration program rather than "Local".
-    EXPECT_EQ(std::string(ctx.defaultURL).rfind("http://", 0), 0u) << ctx.defaultURL;
+    EXPECT_STREQ(ctx.defaultURL, "Local");
 }
 
 TEST_F(MainWinTest, WindowWithStatusLineAndUrlField) {
