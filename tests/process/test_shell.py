@@ -164,6 +164,49 @@ def relative_name_and_reload_after_back(binary):
     player.finish(0)
 
 
+def stderr_line(process, seconds=5.0):
+    deadline = time.time() + seconds
+    line = b""
+    while not line.endswith(b"\n"):
+        left = deadline - time.time()
+        check(left > 0 and select.select([process.stderr], [], [], left)[0],
+              f"no message on standard error (so far {line!r})")
+        byte = os.read(process.stderr.fileno(), 1)
+        check(byte, "player ended")
+        line += byte
+    return line.decode("latin-1").rstrip("\n")
+
+
+def unopenable_program(binary):
+    """A missing program and a folder are reported; the URL field holds the
+    name as given, so Return in it tries that name again (a folder is then
+    no program)."""
+    for name in ["no-such.kiv", "programs"]:
+        process = subprocess.Popen([binary, "-mb", "1", name], cwd=FOLDER, stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE)
+        try:
+            check(stderr_line(process) == f"Could not open {name}.", f"{name}: wrong message")
+            x, y, _, _ = wait_for_window([])
+            time.sleep(0.3)
+            xdotool("mousemove", x + 300, y + 38, "click", 1)
+            xdotool("key", "Return")
+            line = stderr_line(process)
+            url = f"file://localhost{FOLDER}/{name}"
+            check(line in (f"Could not open {url}.",
+                           f"Unsupported content-type 'www/unknown' in call(\"{url}\")"),
+                  f"after Return: {line!r}")
+            xdotool("mousemove", x + 15, y + 10, "mousedown", 1)
+            menu = wait_for_window([(x, y, 640, 465)])
+            xdotool("mousemove", menu[0] + menu[2] // 2, menu[1] + menu[3] * 9 // 10)
+            time.sleep(0.1)
+            xdotool("mouseup", 1)
+            check(process.wait(10) == 0, f"status {process.returncode}")
+        finally:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+
+
 def drain(player):
     while select.select([player.process.stdout], [], [], 0.1)[0]:
         os.read(player.process.stdout.fileno(), 4096)
@@ -261,4 +304,4 @@ def playground_example(binary):
 
 if __name__ == "__main__":
     sys.exit(main([menu_commands, computing_program, url_field_loads_program, text_editor,
-                  playground_example, relative_name_and_reload_after_back]))
+                  playground_example, relative_name_and_reload_after_back, unopenable_program]))
