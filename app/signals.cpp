@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <initializer_list>
 
 #include "app/context.h"
 
@@ -37,11 +36,17 @@ void onTermination(int signal) {
 
 void onGraceExpired(int) { emergencyExit(noted); }
 
+// The termination signals and the grace alarm.
+void addTerminationSignals(sigset_t* set) {
+    for (int signal : kTerminationSignals) sigaddset(set, signal);
+    sigaddset(set, SIGALRM);
+}
+
 void setHandler(int signal, void (*handler)(int)) {
     struct sigaction action = {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
-    for (int blocked : {SIGINT, SIGTERM, SIGALRM}) sigaddset(&action.sa_mask, blocked);
+    addTerminationSignals(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(signal, &action, nullptr);
 }
@@ -56,8 +61,7 @@ void onWake(XtPointer, int* fd, XtInputId*) {
 }  // namespace
 
 void installSignalHandlers() {
-    setHandler(SIGINT, onTermination);
-    setHandler(SIGTERM, onTermination);
+    for (int signal : kTerminationSignals) setHandler(signal, onTermination);
     setHandler(SIGALRM, onGraceExpired);
     setHandler(SIGBUS, bibi);
     // A server that died must not take the player with it when a request
@@ -72,9 +76,9 @@ void deferSignalsToEventLoop(UnitContext* ctx) {
     deferring = 1;
 }
 
-void blockTerminationSignals() {
+void blockTerminationSignals(sigset_t* previous) {
     sigset_t set;
     sigemptyset(&set);
-    for (int blocked : {SIGINT, SIGTERM, SIGALRM}) sigaddset(&set, blocked);
-    sigprocmask(SIG_BLOCK, &set, nullptr);
+    addTerminationSignals(&set);
+    sigprocmask(SIG_BLOCK, &set, previous);
 }

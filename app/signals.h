@@ -1,12 +1,15 @@
-// Termination signals. SIGINT and SIGTERM end the player with the signal
-// number as exit status, always after stopping the servers and removing
-// the temporary files; SIGBUS ends it through bibi.
+// Termination signals. SIGHUP, SIGINT, SIGQUIT and SIGTERM end the player
+// with the signal number as exit status, always after stopping the servers
+// and removing the temporary files; SIGBUS ends it through bibi.
 #pragma once
 #include <csignal>
 
 #include "app/shutdown.h"
 
 struct UnitContext;
+
+// The signals that end the player through its cleanup.
+inline constexpr int kTerminationSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
 
 namespace signals_detail {
 extern volatile std::sig_atomic_t noted;
@@ -22,8 +25,10 @@ void installSignalHandlers();
 // inside a handler. Before this call the handler always does the latter.
 void deferSignalsToEventLoop(UnitContext* ctx);
 
-// Keeps termination signals away while the player exits.
-void blockTerminationSignals();
+// Keeps termination signals away (while the player exits, or while a
+// temporary file is created and recorded); the mask before is stored in
+// previous when given.
+void blockTerminationSignals(sigset_t* previous = nullptr);
 
 // Ends the player through l_exit when a termination signal was noted. One
 // load when none was: cheap enough for every interpreted statement.

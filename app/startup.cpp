@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 #include <new>
 #include <string>
 
@@ -74,10 +73,8 @@ void redirectStderr(UnitContext* ctx) {
     // A termination signal between creating the file and recording its
     // name would leave the file behind: the handler deletes only what the
     // context names.
-    sigset_t termination, previous;
-    sigemptyset(&termination);
-    for (int signal : {SIGINT, SIGTERM, SIGALRM}) sigaddset(&termination, signal);
-    sigprocmask(SIG_BLOCK, &termination, &previous);
+    sigset_t previous;
+    blockTerminationSignals(&previous);
     int fd = mkstemp(name.data());
     if (fd >= 0) ctx->stderrFileName = safestrdup(name.c_str());
     sigprocmask(SIG_SETMASK, &previous, nullptr);

@@ -1,12 +1,14 @@
-"""Ending the player: SIGTERM and SIGINT end it with the signal number as
-exit status, from the idle loop and from start-up, and never leave a server
-process or a temporary file behind. Runs under the suite's X server."""
+"""Ending the player: SIGHUP, SIGINT, SIGQUIT and SIGTERM end it with the
+signal number as exit status, from the idle loop and from start-up, and
+never leave a server process or a temporary file behind. Runs under the
+suite's X server."""
 import os
 import signal
 import sys
 import time
 
-from player import Idle, alive, check, environment, fresh_tmpdir, main
+from httpfixture import with_session
+from player import PROGRAMS, Idle, alive, check, environment, fresh_tmpdir, main
 
 
 def ends_cleanly(binary, args, number, expected_status, env=None):
@@ -44,6 +46,18 @@ def redirected_stderr_leaves_nothing(binary):
     os.rmdir(tmpdir)
 
 
+@with_session
+def hangup_and_quit_clean_up_like_sigterm(binary, session):
+    # A program fetched over HTTP leaves a local copy in TMPDIR beside the
+    # standard-error file; both must go.
+    with open(os.path.join(PROGRAMS, "waiting.kiv")) as f:
+        session.server.write("waiting.kiv", f.read())
+    for number in (signal.SIGHUP, signal.SIGQUIT):
+        ends_cleanly(binary, ["-rd", "1", session.server.url("waiting.kiv")], number, int(number),
+                     session.env())
+        check(session.leftovers() == [], f"signal {number}: left behind {session.leftovers()}")
+
+
 def sigbus_aborts_after_stopping_servers(binary):
     player = Idle(binary, ["empty.kiv"])
     servers = player.wait_for_servers()
@@ -76,4 +90,5 @@ def signal_during_start_up(binary):
 if __name__ == "__main__":
     sys.exit(main([sigterm_ends_idle_player, sigint_ends_running_player,
                    missing_program_leaves_player_idle, redirected_stderr_leaves_nothing,
+                   hangup_and_quit_clean_up_like_sigterm,
                    sigbus_aborts_after_stopping_servers, signal_during_start_up]))
