@@ -76,6 +76,27 @@ Display* openDisplay(UnitContext* ctx, int* argc, char** argv) {
     return display;
 }
 
+// The window manager's close button quits like File → Quit. A top-level
+// window destroyed by other means leaves nothing to show or to take input,
+// so the player ends the same way instead of running on invisibly.
+Atom wmProtocols = None;
+Atom wmDeleteWindow = None;
+
+void onTopLevelEvent(Widget w, XtPointer client, XEvent* event, Boolean*) {
+    bool closed = event->type == ClientMessage && event->xclient.message_type == wmProtocols &&
+                  Atom(event->xclient.data.l[0]) == wmDeleteWindow;
+    bool destroyed = event->type == DestroyNotify && event->xdestroywindow.window == XtWindow(w);
+    if (closed || destroyed) c_exit(static_cast<UnitContext*>(client), 0);
+}
+
+void takePartInWindowClosing(UnitContext* ctx, Widget toplevel) {
+    Display* display = XtDisplay(toplevel);
+    wmProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
+    wmDeleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(display, XtWindow(toplevel), &wmDeleteWindow, 1);
+    XtAddEventHandler(toplevel, StructureNotifyMask, True, onTopLevelEvent, ctx);
+}
+
 }  // namespace
 
 void openMainWin(UnitContext* ctx, int* argc, char** argv) {
@@ -100,6 +121,7 @@ void openMainWin(UnitContext* ctx, int* argc, char** argv) {
     if (!initDisplay(ctx)) c_exit(ctx, 1);
     makeGUI(ctx);
     XtRealizeWidget(toplevel);
+    takePartInWindowClosing(ctx, toplevel);
     XSync(display, False);
 }
 
