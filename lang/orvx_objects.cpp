@@ -229,22 +229,27 @@ op* attributeReference(ParserState& p, Block* block, int kind) {
     return node;
 }
 
+// A point list or translation given by name. A name that is no parameter
+// of that kind is reported and leaves the value empty; the rule itself
+// still succeeds, so the attribute's statement goes on.
+bool namedAttribute(ParserState& p, Block* block, AttrDesc& desc, int kind, const char* illegal) {
+    op* ref = attributeReference(p, block, kind);
+    if (!ref) {
+        p.error(illegal);
+        p.consume();
+        return true;
+    }
+    desc.value.expr = ref;
+    desc.varFlag = 1;
+    return true;
+}
+
 }  // namespace
 
 bool ParserState::points(Block* block, AttrDesc& desc) {
     RuleGuard guard(ctx, __LINE__);
-    if (LA(1) == SYM_ID) {
-        op* ref = attributeReference(*this, block, AK_POINTS);
-        // A name that is no point-list parameter leaves the list empty.
-        if (!ref) {
-            error("Illegal points specification");
-            consume();
-            return true;
-        }
-        desc.value.expr = ref;
-        desc.varFlag = 1;
-        return true;
-    }
+    if (LA(1) == SYM_ID)
+        return namedAttribute(*this, block, desc, AK_POINTS, "Illegal points specification");
     if (!match(SYM_LP)) return false;
     pointdecl* list = nullptr;
     pointdecl* tail = nullptr;
@@ -279,17 +284,8 @@ bool ParserState::points(Block* block, AttrDesc& desc) {
 
 bool ParserState::translationList(Block* block, AttrDesc& desc) {
     RuleGuard guard(ctx, __LINE__);
-    if (LA(1) == SYM_ID) {
-        op* ref = attributeReference(*this, block, AK_TRANSLATION);
-        if (!ref) {
-            error("Illegal translation-specification");
-            consume();
-            return true;
-        }
-        desc.value.expr = ref;
-        desc.varFlag = 1;
-        return true;
-    }
+    if (LA(1) == SYM_ID)
+        return namedAttribute(*this, block, desc, AK_TRANSLATION, "Illegal translation-specification");
     if (!match(SYM_LP)) return false;
     translation* list = nullptr;
     translation* tail = nullptr;

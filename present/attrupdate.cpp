@@ -77,6 +77,13 @@ bool computeInt(UnitContext* ctx, Attrib* a) {
     return changed;
 }
 
+// An int attribute shown as it is computed. True when the value is new.
+bool computeShownInt(UnitContext* ctx, Attrib* a) {
+    bool changed = computeInt(ctx, a);
+    a->shown.i = a->value.i;
+    return changed;
+}
+
 bool computeFloat(UnitContext* ctx, Attrib* a) {
     double v = a->expr.expr ? f_calculate(ctx, a->expr.expr) : a->value.f;
     bool changed = !a->computed || v != a->value.f;
@@ -204,17 +211,11 @@ void updateGraphAttr(UnitContext* ctx, Attrib* a) {
         break;
     case S_DASHES:
     case S_TEXTURE:
-        if (computeInt(ctx, a)) {
-            a->shown.i = a->value.i;
-            raiseForGraph(obj, LOOK);
-        }
+        if (computeShownInt(ctx, a)) raiseForGraph(obj, LOOK);
         break;
     case S_DECIMALS:
         // The decimals decide the text shown, so the text is laid out again.
-        if (computeInt(ctx, a)) {
-            a->shown.i = a->value.i;
-            textChanged(ctx, obj);
-        }
+        if (computeShownInt(ctx, a)) textChanged(ctx, obj);
         break;
     case S_IMAGE:
         if (computeText(ctx, a)) updateImage(ctx, obj, a);
@@ -230,10 +231,7 @@ void updateGraphAttr(UnitContext* ctx, Attrib* a) {
     case S_LINEWIDTH:
     case S_STARTANGLE:
     case S_ENDANGLE:
-        if (computeInt(ctx, a)) {
-            a->shown.i = a->value.i;
-            raiseForGraph(obj, GEOMETRY);
-        }
+        if (computeShownInt(ctx, a)) raiseForGraph(obj, GEOMETRY);
         break;
     case S_POINTS:
         if (computePoints(ctx, a)) raiseForGraph(obj, GEOMETRY);
@@ -254,8 +252,7 @@ void updateGraphAttr(UnitContext* ctx, Attrib* a) {
         if (computeFloat(ctx, a)) textChanged(ctx, obj);
         break;
     case S_SAVEBACKGROUND:
-        computeInt(ctx, a);
-        a->shown.i = a->value.i;
+        computeShownInt(ctx, a);
         break;
     default:
         reportUnknown(ctx, a->id);
@@ -270,10 +267,7 @@ void updateWinAttr(UnitContext* ctx, Attrib* a) {
         if (computePoints(ctx, a)) raiseTo(win->updateStatus, GEOMETRY, sb);
         break;
     case S_ACTIVE:
-        if (computeInt(ctx, a)) {
-            a->shown.i = a->value.i;
-            raiseTo(win->updateStatus, GEOMETRY, sb);
-        }
+        if (computeShownInt(ctx, a)) raiseTo(win->updateStatus, GEOMETRY, sb);
         break;
     case S_LEVEL:
         if (computeInt(ctx, a) || !isLinked(win)) {
@@ -282,8 +276,7 @@ void updateWinAttr(UnitContext* ctx, Attrib* a) {
         }
         break;
     case S_SAVEBACKGROUND:
-        computeInt(ctx, a);
-        a->shown.i = a->value.i;
+        computeShownInt(ctx, a);
         break;
     default:
         reportUnknown(ctx, a->id);
@@ -306,8 +299,7 @@ void UpdateInpAttr(UnitContext* ctx, Attrib* a) {
             moveToLevel(ctx, levelListOf(ctx, inp->parent), &LevNode::inputs, inp, a);
         break;
     case S_ACTIVE:
-        computeInt(ctx, a);
-        a->shown.i = a->value.i;
+        computeShownInt(ctx, a);
         break;
     case S_TRANSLATION:
         a->computed = 1;
