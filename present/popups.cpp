@@ -44,11 +44,31 @@ Widget topShellOf(Widget w) {
     return w;
 }
 
+void onCloseRequest(Widget shell, XtPointer, XEvent* event, Boolean*) {
+    Display* display = XtDisplay(shell);
+    if (event->type == ClientMessage &&
+        event->xclient.message_type == XInternAtom(display, "WM_PROTOCOLS", False) &&
+        Atom(event->xclient.data.l[0]) == XInternAtom(display, "WM_DELETE_WINDOW", False)) {
+        XtPopdown(shell);
+        XtDestroyWidget(shell);
+    }
+}
+
+// Shows a popup whose window manager close button destroys it, as its Ok
+// (for the text editor: Cancel) button does; without taking part in the
+// protocol the window manager would end the player's connection instead.
+void popUp(Widget shell, XtGrabKind grab) {
+    XtPopup(shell, grab);
+    Atom deleteWindow = XInternAtom(XtDisplay(shell), "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(XtDisplay(shell), XtWindow(shell), &deleteWindow, 1);
+    XtAddEventHandler(shell, NoEventMask, True, onCloseRequest, nullptr);
+}
+
 void showDialog(Widget w, const char* text) {
     Widget shell = XtVaCreatePopupShell("About", transientShellWidgetClass, topShellOf(w), nullptr);
     Widget dialog = XtVaCreateManagedWidget("dialog", dialogWidgetClass, shell, XtNlabel, text, nullptr);
     XawDialogAddButton(dialog, const_cast<String>("Ok"), DestroyShell, shell);
-    XtPopup(shell, XtGrabNone);
+    popUp(shell, XtGrabNone);
 }
 
 // State of one modal edit, on the stack of textEditPopup.
@@ -121,7 +141,7 @@ void view_source(Widget w) {
     TamFree(source);
     Widget ok = XtVaCreateManagedWidget("Ok", commandWidgetClass, form, XtNfromVert, text, nullptr);
     XtAddCallback(ok, XtNcallback, DestroyShell, shell);
-    XtPopup(shell, XtGrabNone);
+    popUp(shell, XtGrabNone);
 }
 
 void showAbout(Widget w) { showDialog(w, kAboutText); }
@@ -131,7 +151,7 @@ char* textEditPopup(UnitContext* ctx, char* text) {
     if (!ctx->appContext || !ctx->toplevel) return text;
     EditSession session;
     buildEditor(ctx, session, text);
-    XtPopup(session.shell, XtGrabExclusive);
+    popUp(session.shell, XtGrabExclusive);
     while (!session.answered) XtAppProcessEvent(ctx->appContext, XtIMAll);
     if (!session.edited) return text;
     TamFree(text);

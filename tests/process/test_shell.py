@@ -13,6 +13,7 @@ import time
 
 from player import FOLDER, PROGRAMS, Failure, alive, check, children, environment, main
 from test_display import screen_pixels
+from test_window_close import ask_to_close, main_window
 from xinput import Running, xdotool
 
 # Each menu: the x of its button in the menu bar, and its entries.
@@ -158,6 +159,30 @@ def relative_name_and_reload_after_back(binary):
         check(got == BACKGROUND, f"not repainted after Back at {x},{y}: {got:06x}")
     player.menu("Reload")
     player.expect("ready")
+    player.click(100, 100)
+    player.expect("left")
+    player.menu("Quit")
+    player.finish(0)
+
+
+def popups_close_on_request(binary):
+    """The window manager's close button on a popup closes it as its own
+    button does (Cancel for the text editor); the player runs on."""
+    player = Shell(binary)
+    for entry, menu, name in [("View Source", "File", "About"), ("About", "Help", "About"),
+                              (None, None, "shell")]:
+        before = viewable_windows()
+        if entry:
+            player.menu(entry, menu)
+        else:
+            player.click(400, 100)
+        window = wait_for_window(before)
+        ask_to_close(main_window(name))
+        deadline = time.time() + 5
+        while window in viewable_windows():
+            check(time.time() < deadline, f"{entry or 'editor'} not closed")
+            time.sleep(0.05)
+    player.expect("abc")
     player.click(100, 100)
     player.expect("left")
     player.menu("Quit")
@@ -335,4 +360,5 @@ def playground_example(binary):
 
 if __name__ == "__main__":
     sys.exit(main([menu_commands, computing_program, url_field_loads_program, text_editor,
-                  playground_example, relative_name_and_reload_after_back, unopenable_program]))
+                  playground_example, relative_name_and_reload_after_back, unopenable_program,
+                  popups_close_on_request]))

@@ -36,15 +36,16 @@ class Event(ctypes.Union):
     _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
 
 
-def main_window(seconds=10):
+def main_window(name="talvix", seconds=10):
+    """The id of the top-level window of that name."""
     deadline = time.time() + seconds
     while time.time() < deadline:
         tree = subprocess.run(["xwininfo", "-root", "-children"], capture_output=True, text=True).stdout
-        found = re.search(r'(0x[0-9a-f]+) "talvix"', tree)
+        found = re.search(r'(0x[0-9a-f]+) "' + name + '"', tree)
         if found:
             return int(found.group(1), 16)
         time.sleep(0.05)
-    raise Failure("no main window")
+    raise Failure(f"no window {name!r}")
 
 
 def ask_to_close(window):
