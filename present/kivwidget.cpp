@@ -104,6 +104,7 @@ void repaint(Widget w, int x, int y, int width, int height) {
         XCopyArea(XtDisplay(w), shown->pixmap, XtWindow(w), graphicContextOf(w), x, y,
                   unsigned(width), unsigned(height), x, y);
         if (ds) ds->shownProgram = true;
+        if (unit) unit->pictureShown = 1;
     } else if (!unit && ds && !ds->shownProgram) {
         drawInitial(ctx, XtWindow(w));
     }

@@ -19,12 +19,14 @@ namespace {
 constexpr int kDefaultColor = 0x888888;
 
 // The window goes on showing the picture of the last program that ended
-// with none beneath it, so its screen image stays for the repaints.
-void keepLastScreen(UnitContext* ctx, Picture* screen) {
+// with none beneath it, so its screen image stays for the repaints. A
+// program that never showed its picture (one that did not parse, say)
+// leaves the window as it was.
+void keepLastScreen(UnitContext* ctx, LearnUnit* unit) {
     DisplayState* ds = ctx->displayState;
-    if (!ds) return killImage(ctx, screen);
+    if (!ds || !unit->pictureShown) return killImage(ctx, unit->screen);
     killImage(ctx, ds->lastScreen);
-    ds->lastScreen = screen;
+    ds->lastScreen = unit->screen;
 }
 
 }  // namespace
@@ -57,7 +59,7 @@ void killLearnUnit(UnitContext* ctx) {
     if (nextOf(unit))
         killImage(ctx, unit->screen);
     else
-        keepLastScreen(ctx, unit->screen);
+        keepLastScreen(ctx, unit);
     unlinkFrom(ctx->learnUnit, unit);
     TamFree(unit->url);
     TamFree(unit);

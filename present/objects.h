@@ -212,6 +212,7 @@ struct LearnUnit : Block {
     Picture* screen = nullptr;         // screen image
     int defaultColor = 0x888888;
     std::uint8_t outputDone = 0;       // the first output() has run
+    std::uint8_t pictureShown = 0;     // its screen image has reached the window
     Attrib* instAttrs = nullptr;
     Attrib* instAttrsTail = nullptr;
     event* eventHead = nullptr;

@@ -371,6 +371,7 @@ void exposeArea(UnitContext* ctx, Rect area) {
     XCopyArea(ds->display, unit->screen->pixmap, XtWindow(ctx->drawArea), ds->clearGC, area.x,
               area.y, area.width, area.height, area.x, area.y);
     ds->shownProgram = true;
+    unit->pictureShown = 1;
 }
 
 void refresh(UnitContext* ctx, int wholeScreen) {

@@ -53,17 +53,21 @@ class Shell(Running):
         super().__init__(binary, program, ["-mb", "1"], environment(**(env or {})), cwd)
 
     def menu(self, entry, name="File"):
-        """Chooses an entry of a menu: press on the menu button, release
-        over the entry."""
-        time.sleep(0.2)
-        before = viewable_windows()
-        at, entries = MENUS[name]
-        xdotool("mousemove", self.origin[0] + at, 10, "mousedown", 1)
-        x, y, width, height = wait_for_window(before)
-        row = entries.index(entry)
-        xdotool("mousemove", x + width // 2, y + height * (2 * row + 1) // (2 * len(entries)))
-        time.sleep(0.1)
-        xdotool("mouseup", 1)
+        choose(self.origin[0], entry, name)
+
+
+def choose(left, entry, name="File"):
+    """Chooses an entry of a menu of the window whose inside begins at x =
+    left: press on the menu button, release over the entry."""
+    time.sleep(0.2)
+    before = viewable_windows()
+    at, entries = MENUS[name]
+    xdotool("mousemove", left + at, 10, "mousedown", 1)
+    x, y, width, height = wait_for_window(before)
+    row = entries.index(entry)
+    xdotool("mousemove", x + width // 2, y + height * (2 * row + 1) // (2 * len(entries)))
+    time.sleep(0.1)
+    xdotool("mouseup", 1)
 
 
 def fake_print_programs(folder):
@@ -220,16 +224,39 @@ def unopenable_program(binary):
             check(line in (f"Could not open {url}.",
                            f"Unsupported content-type 'www/unknown' in call(\"{url}\")"),
                   f"after Return: {line!r}")
-            xdotool("mousemove", x + 15, y + 10, "mousedown", 1)
-            menu = wait_for_window([(x, y, 640, 465)])
-            xdotool("mousemove", menu[0] + menu[2] // 2, menu[1] + menu[3] * 9 // 10)
-            time.sleep(0.1)
-            xdotool("mouseup", 1)
+            choose(x + 1, "Quit")
             check(process.wait(10) == 0, f"status {process.returncode}")
         finally:
             if process.poll() is None:
                 process.kill()
                 process.wait()
+
+
+def broken_reload_keeps_the_last_picture(binary):
+    """A reloaded program that does not parse never shows a picture of its
+    own: the drawing area goes on showing the last one, also where the menu
+    and a popup uncover it."""
+    with tempfile.TemporaryDirectory() as folder:
+        program = os.path.join(folder, "prog.kiv")
+        with open(os.path.join(PROGRAMS, "shell_menus.kiv")) as source, open(program, "w") as f:
+            f.write(source.read())
+        player = Shell(binary, program=program, cwd=folder)
+        player.menu("Back")
+        time.sleep(0.3)
+        with open(os.path.join(PROGRAMS, "broken.kiv")) as source, open(program, "w") as f:
+            f.write(source.read())
+        player.menu("Reload")
+        time.sleep(0.5)
+        windows = viewable_windows()
+        player.menu("About", "Help")
+        close_popup(wait_for_window(windows, min_width=200), "About")
+        time.sleep(0.3)
+        pixel = screen_pixels()
+        for x, y in [(10, 5), (30, 60), (200, 80), (400, 300)]:
+            got = pixel(player.origin[0] + x, player.origin[1] + y)
+            check(got == BACKGROUND, f"not repainted at {x},{y}: {got:06x}")
+        player.menu("Quit")
+        player.finish(0)
 
 
 def drain(player):
@@ -361,4 +388,4 @@ def playground_example(binary):
 if __name__ == "__main__":
     sys.exit(main([menu_commands, computing_program, url_field_loads_program, text_editor,
                   playground_example, relative_name_and_reload_after_back, unopenable_program,
-                  popups_close_on_request]))
+                  popups_close_on_request, broken_reload_keeps_the_last_picture]))
