@@ -15,6 +15,7 @@
 #include "core/alloc.h"
 #include "core/strings.h"
 #include "present/kivwidget.h"
+#include "present/objects.h"
 
 namespace {
 
@@ -132,6 +133,8 @@ void view_source(Widget w) {
     UnitContext* ctx = contextOfWidget(w);
     if (!ctx) return;
     char* source = get_source(ctx);
+    // Only a program's own file that has gone meanwhile gives no text.
+    if (!source) reportUnopenable(ctx, ctx->learnUnit->url);
     Widget shell = XtVaCreatePopupShell("About", transientShellWidgetClass, topShellOf(w), nullptr);
     Widget form = XtVaCreateManagedWidget("dialog", formWidgetClass, shell, nullptr);
     Widget text = XtVaCreateManagedWidget(

@@ -259,6 +259,25 @@ def broken_reload_keeps_the_last_picture(binary):
         player.finish(0)
 
 
+def deleted_program(binary):
+    """View Source and Reload of a program whose file has gone say so."""
+    with tempfile.TemporaryDirectory() as folder:
+        program = os.path.join(folder, "prog.kiv")
+        with open(os.path.join(PROGRAMS, "shell_menus.kiv")) as source, open(program, "w") as f:
+            f.write(source.read())
+        player = Shell(binary, program=program, cwd=folder)
+        os.unlink(program)
+        windows = viewable_windows()
+        player.menu("View Source")
+        close_popup(wait_for_window(windows, min_width=300), "View Source")
+        player.menu("Reload")
+        time.sleep(0.5)
+        player.menu("Quit")
+        message = f"Could not open file://localhost{program}.\n"
+        err = player.finish(0)
+        check(err == 2 * message, f"stderr {err!r}")
+
+
 def drain(player):
     while select.select([player.process.stdout], [], [], 0.1)[0]:
         os.read(player.process.stdout.fileno(), 4096)
@@ -388,4 +407,4 @@ def playground_example(binary):
 if __name__ == "__main__":
     sys.exit(main([menu_commands, computing_program, url_field_loads_program, text_editor,
                   playground_example, relative_name_and_reload_after_back, unopenable_program,
-                  popups_close_on_request, broken_reload_keeps_the_last_picture]))
+                  popups_close_on_request, broken_reload_keeps_the_last_picture, deleted_program]))
