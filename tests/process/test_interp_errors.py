@@ -33,6 +33,26 @@ def nonempty(text):
     return [line for line in text.splitlines() if line.strip()]
 
 
+def cpu_ticks(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return int(fields[11]) + int(fields[12])
+    except (OSError, IndexError, ValueError):
+        return None
+
+
+def wait_until_idle(pid, deadline):
+    """Waits until the process has used no processor time for 0.3 s."""
+    last = cpu_ticks(pid)
+    while time.time() < deadline:
+        time.sleep(0.3)
+        now = cpu_ticks(pid)
+        if now is None or now == last:
+            return
+        last = now
+
+
 def run_until(binary, name, want):
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         process = subprocess.Popen([binary, "-alw", "1", name], cwd=FOLDER, stdout=out, stderr=err)
@@ -44,8 +64,10 @@ def run_until(binary, name, want):
                 if len(lines) >= len(want["stderr"]):
                     break
                 time.sleep(0.05)
-            # Give a wrongly continuing program the chance to show it.
-            time.sleep(0.3)
+            # Give a wrongly continuing program the chance to show it, and
+            # let a stopped one finish unwinding (a million frames take a
+            # while on a loaded machine) before it is told to end.
+            wait_until_idle(process.pid, deadline)
         finally:
             if process.poll() is None:
                 process.send_signal(signal.SIGTERM)
