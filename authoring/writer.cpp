@@ -14,7 +14,8 @@ constexpr int kWrittenInts[] = {MA_ACTIVE,    MA_COLOR,     MA_DASHES,         M
                                 MA_LEVEL,     MA_LINEWIDTH, MA_SAVEBACKGROUND, MA_STARTANGLE, MA_TEXTURE};
 constexpr int kWrittenTexts[] = {MA_FONT, MA_OUTTEXT, MA_IMAGE};
 
-constexpr const char* kMainHead = "main ()\n{\n";
+// The language wants a result type before a function name.
+constexpr const char* kMainHead = "int main ()\n{\n";
 constexpr const char* kMainTail = "\nwhile (1) {\ninput; \noutput;\n}\n}\n";
 
 bool kindTakes(const std::string& kind, int attr) {

@@ -207,11 +207,11 @@ TEST_F(EditedModel, AddingToAnEmptyModelGeneratesMain) {
     line->points[1].y = 40;
     line->ints[MA_COLOR] = 255;
     EXPECT_EQ(writeAndRead(),
-              "main ()\n{\nline points = ((0,0),(30,40)), color = 255;\n"
+              "int main ()\n{\nline points = ((0,0),(30,40)), color = 255;\n"
               "  // FALLBACK color = 255, points = ((0,0)(30,40))\n"
               "\nwhile (1) {\ninput; \noutput;\n}\n}\n");
     delete_kiv_object(ctx, 0);
-    EXPECT_EQ(writeAndRead(), "main ()\n{\n\nwhile (1) {\ninput; \noutput;\n}\n}\n");
+    EXPECT_EQ(writeAndRead(), "int main ()\n{\n\nwhile (1) {\ninput; \noutput;\n}\n}\n");
     delete_kiv_object(ctx, 0);  // an emptied entry stays empty
 }
 
