@@ -19,6 +19,7 @@
 #include "core/messages.h"
 #include "interp/inst_support.h"
 #include "interp/pool.h"
+#include "interp/release.h"
 #include "interp/simplify.h"
 #include "lang/symtab.h"
 #include "present/events.h"
@@ -257,8 +258,24 @@ void hide(DisplayPair& d) {
     raiseGraphStatus(d.graph, 4);
 }
 
+// Statements of translations of killed input areas. A translation may kill
+// its own area (an editor deleting the object clicked on), so its
+// statements must outlive the area until no translation runs any more.
+// The list is never destroyed, so that statements still waiting at exit
+// stay reachable.
+std::vector<simaction*>& retiredStatements = *new std::vector<simaction*>;
+
+void retireStatements(InpObj* input) {
+    if (!input->translation) return;
+    for (translation* trans = input->translation->expr.trans; trans; trans = nextOf(trans)) {
+        retiredStatements.push_back(trans->actions);
+        trans->actions = nullptr;
+    }
+}
+
 void destroy(UnitContext* ctx, DisplayPair& d) {
     auto* frame = static_cast<funcinst*>(d.frame);
+    retireStatements(d.input);
     unlinkFrom2(frame->graphs, d.graph);
     unlinkFrom2(frame->inputs, d.input);
     killGraphObj(ctx, d.graph);
@@ -282,7 +299,14 @@ void killDisplays(UnitContext* ctx, std::vector<TableEntry*> entries) {
 
 }  // namespace
 
+void freeRetiredStatements(UnitContext* ctx) {
+    if (ctx->learnUnit && ctx->learnUnit->currentEvent) return;
+    for (simaction* statements : retiredStatements) f_simulate(ctx, statements, 0);
+    retiredStatements.clear();
+}
+
 int generateObjects(UnitContext* ctx, int index, const ViewArrays& view) {
+    freeRetiredStatements(ctx);
     AuthoringState& state = authoringState(ctx);
     int count = static_cast<int>(state.table.size());
     if (!objectFrame(ctx)) return 0;
@@ -306,6 +330,7 @@ int generateObjects(UnitContext* ctx, int index, const ViewArrays& view) {
 }
 
 int killObjects(UnitContext* ctx, int index) {
+    freeRetiredStatements(ctx);
     AuthoringState& state = authoringState(ctx);
     if (index == -1) {
         std::vector<TableEntry*> entries;

@@ -13,3 +13,5 @@ int generateObjects(UnitContext* ctx, int index, const ViewArrays& view);
 // objects; another index removes the entry's objects and deletes its
 // source object (an index beyond the table ends the player).
 int killObjects(UnitContext* ctx, int index);
+// Frees the statements of killed input areas unless a translation runs.
+void freeRetiredStatements(UnitContext* ctx);

@@ -76,6 +76,7 @@ struct SourceObject {
     ChunkList::iterator chunk{};  // the statement's own text
     bool hasChunk = false;
     std::vector<std::string> translationParams;  // of a prototype object
+    std::string indent;  // blanks before the statement on its line
     std::string kind;
     std::string name = "Ziridadod";
     std::vector<SourcePoint> points;

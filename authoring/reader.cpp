@@ -418,9 +418,19 @@ void Reader::readAttribute(SourceObject* obj, const Token& name) {
 
 void Reader::readObjectStat(const Token& keyword) {
     sc_.dropTail(keyword.text.size());
-    addChunk(sc_.cut());
+    std::string before = sc_.cut();
+    // The statement's indentation goes with it, so that deleting it
+    // leaves no blanks behind.
+    std::size_t lineStart = before.find_last_not_of(" \t");
+    lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+    bool ownLine = lineStart == 0 || before[lineStart - 1] == '\n';
     auto owned = std::make_unique<SourceObject>();
     SourceObject* obj = owned.get();
+    if (ownLine) {
+        obj->indent = before.substr(lineStart);
+        before.resize(lineStart);
+    }
+    addChunk(std::move(before));
     obj->block = block_;
     obj->kind = keyword.text;
     for (const auto& b : model_.blocks) obj->ofPrototype |= b->kind == SB_PROTOTYPE && b->name == obj->kind;

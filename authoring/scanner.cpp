@@ -54,6 +54,8 @@ std::string SourceScanner::cut() {
 std::string SourceScanner::cutBeforePending() {
     std::size_t offset = raw_.size();
     for (const Token& t : tokens_) offset = std::min(offset, t.start);
+    // Blanks in front of the first token belong with it.
+    while (offset > 0 && (raw_[offset - 1] == ' ' || raw_[offset - 1] == '\t')) --offset;
     std::string text = raw_.substr(0, offset);
     raw_.erase(0, offset);
     for (Token& t : tokens_) t.start -= offset;

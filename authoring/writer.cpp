@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/context.h"
+#include "authoring/display.h"
 #include "authoring/model.h"
 #include "core/messages.h"
 
@@ -193,7 +194,7 @@ void f_kiv_object(SourceObject* obj) {
 }  // namespace
 
 void update_object(SourceObject* obj) {
-    std::string text = obj->kind == "endwindow" ? std::string("endwindow;\n") : StatementText(obj).build();
+    std::string text = obj->indent + (obj->kind == "endwindow" ? std::string("endwindow;\n") : StatementText(obj).build());
     if (!obj->hasChunk) {
         obj->chunk = obj->block->chunks.insert(obj->block->chunks.end(), TextChunk{});
         obj->hasChunk = true;
@@ -229,6 +230,7 @@ SourceObject* add_kiv_object(UnitContext* ctx, const char* kind) {
     SourceObject* obj = owned.get();
     obj->kind = kind;
     obj->block = block;
+    if (!block->objects.empty()) obj->indent = block->objects.back()->indent;
     initialize_object(obj);
     state.table.push_back(TableEntry{obj, {}});
     obj->chunk = block->chunks.insert(insertionPoint(block), TextChunk{});
@@ -251,6 +253,7 @@ void delete_kiv_object(UnitContext* ctx, int index) {
 }
 
 void kivthor_free(UnitContext* ctx) {
+    freeRetiredStatements(ctx);
     delete ctx->authoring;
     ctx->authoring = nullptr;
 }

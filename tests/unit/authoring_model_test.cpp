@@ -225,7 +225,7 @@ TEST_F(EditedModel, AddedObjectsKeepTheFileAndFollowTheEditedBlock) {
     EXPECT_EQ(set_current_block(ctx, "g"), 0);
     add_kiv_object(ctx, "point")->points.resize(1);
     EXPECT_EQ(writeAndRead(),
-              "int f()\n{\n  box points = ((1,1),(2,2));\npoint points = ((0,0));\n"
+              "int f()\n{\n  box points = ((1,1),(2,2));\n  point points = ((0,0));\n"
               "  // FALLBACK points = ((0,0))\n}\nmain()\n{\n  f();\n}\n");
     delete_kiv_object(ctx, 0);  // the file's own object can go too
     EXPECT_EQ(writeAndRead(),
