@@ -4,6 +4,8 @@ checked byte by byte after every step, display objects drawn from the
 arrays and clicked through XTEST, directories, the reader's fatal
 messages, and what a program fetched by URL may touch."""
 import os
+import random
+import re
 import select
 import shutil
 import subprocess
@@ -11,7 +13,7 @@ import sys
 import time
 
 from httpfixture import with_session
-from player import SANITIZER, check, fresh_tmpdir, main, run
+from player import SANITIZER, check, environment, fresh_tmpdir, main, run
 from test_display import expect_colours
 from xinput import Running
 
@@ -269,6 +271,30 @@ int main()
 }
 """
 
+def damaged_files_end_the_player_cleanly(binary):
+    """A damaged file either loads or ends the player with the reader's
+    message and status 1, leaving no temporary file behind."""
+    folder, tmp = fresh_tmpdir(), fresh_tmpdir()
+    rng = random.Random(5)
+    for round in range(12):
+        text = bytearray(SCENE.encode())
+        for _ in range(3):
+            at = rng.randrange(len(text))
+            text[at:at + rng.randrange(4)] = rng.choice([b"(", b")", b",", b";", b"@", b"//", b"\"", b"}", b""])
+        damaged = os.path.join(folder, f"damaged{round}.kiv")
+        with open(damaged, "wb") as f:
+            f.write(bytes(text))
+        program = os.path.join(folder, "loader.kiv")
+        write(program, f'int main()\n{{\n    load("{damaged}");\n    terminate();\n}}\n')
+        status, out, err = run(binary, [program], env=environment(TMPDIR=tmp))
+        check(status in (0, 1), f"status {status}: {err}")
+        if status == 1:
+            check(re.search(r'"[^"]*damaged\d+\.kiv", at line \d+:\n   .+\.\n', err), err)
+        check(os.listdir(tmp) == [], f"left behind: {os.listdir(tmp)}")
+    shutil.rmtree(folder)
+    shutil.rmtree(tmp)
+
+
 FETCHED = """int main()
 {
     load("LOCAL/scene.kiv");
@@ -309,4 +335,4 @@ int main()
 
 if __name__ == "__main__":
     sys.exit(main([edits_saved_after_each_step, display_objects_and_clicks, directories_and_reader_errors,
-                   fetched_programs_need_permission]))
+                   damaged_files_end_the_player_cleanly, fetched_programs_need_permission]))
