@@ -3,8 +3,8 @@
 // terminate.
 //
 // A program fetched by URL may look at local files only with the user's
-// allowLocalAccess permission and save only with allowLocalWrite; one
-// started from a local file may do both.
+// allowLocalAccess permission (net/sandbox.h) and save only with
+// allowLocalWrite; one started from a local file may do both.
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,32 +23,16 @@
 #include "interp/access.h"
 #include "interp/builtin_frame.h"
 #include "interp/eval.h"
+#include "net/sandbox.h"
 #include "net/url.h"
 #include "present/objects.h"
 #include "present/popups.h"
 
 namespace {
 
-bool programIsLocal(UnitContext* ctx) {
-    const char* url = ctx->learnUnit ? ctx->learnUnit->url : nullptr;
-    return !url || isFileURL(url);
-}
-
-bool mayReadLocal(UnitContext* ctx) {
-    if (programIsLocal(ctx) || ctx->allowLocalAccess) return true;
-    errorMsg(ctx, MSG_WARNING,
-             "Warning: Kiv program is trying to read the local filesystem. Access to the local filesystem is "
-             "disabled in the client.");
-    return false;
-}
-
-bool mayWriteLocal(UnitContext* ctx) {
-    if (programIsLocal(ctx) || ctx->allowLocalWrite) return true;
-    errorMsg(ctx, MSG_WARNING,
-             "Warning: Kiv program is trying to open local file for writing. Access to the local filesystem is "
-             "disabled in the client.");
-    return false;
-}
+// A program from a local file may save as it always could; one fetched by
+// URL needs the user's allowLocalWrite.
+bool maySave(UnitContext* ctx) { return programIsLocal(ctx) || mayWriteLocal(ctx, "save a program"); }
 
 // A file name or a file: URL as a path.
 std::string localPath(const char* name) {
@@ -94,13 +78,13 @@ std::int32_t terminate(UnitContext* ctx, param* args) {
 
 std::int32_t Load(UnitContext* ctx, param* args) {
     OwnedText name = onlyTextArgument(ctx, args, "load");
-    if (!name || !mayReadLocal(ctx)) return 0;
+    if (!name || !mayReadLocal(ctx, "read a program's source")) return 0;
     return kivthor_parse(ctx, localPath(name.get()).c_str());
 }
 
 std::int32_t Save(UnitContext* ctx, param* args) {
     OwnedText name = onlyTextArgument(ctx, args, "save");
-    if (!name || !mayWriteLocal(ctx)) return 0;
+    if (!name || !maySave(ctx)) return 0;
     return kivthor_write(ctx, localPath(name.get()).c_str());
 }
 
@@ -152,7 +136,7 @@ std::int32_t TextPopup(UnitContext* ctx, param* args) {
 
 std::int32_t IsLegalDir(UnitContext* ctx, param* args) {
     OwnedText path = onlyTextArgument(ctx, args, "isLegalDir");
-    if (!path || !mayReadLocal(ctx)) return 0;
+    if (!path || !mayReadLocal(ctx, "look at local directories")) return 0;
     struct stat info;
     return stat(localPath(path.get()).c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? 1 : 0;
 }
@@ -162,7 +146,7 @@ std::int32_t GetDirectory(UnitContext* ctx, param* args) {
     OwnedText path(getTextPar(ctx, cursor, 1, "getDirectory"));
     vinst* array = textArrayArgument(ctx, cursor, 2, "getDirectory");
     if (array) checkPars(ctx, cursor, 2, "getDirectory");
-    if (!path || !array || !mayReadLocal(ctx)) return -1;
+    if (!path || !array || !mayReadLocal(ctx, "list a local directory")) return -1;
     DIR* dir = opendir(localPath(path.get()).c_str());
     if (!dir) return -1;
     std::vector<std::string> names;
@@ -199,7 +183,7 @@ std::int32_t ArraySize(UnitContext* ctx, param* args) {
 
 std::int32_t ChangeDir(UnitContext* ctx, param* args) {
     OwnedText path = onlyTextArgument(ctx, args, "changeDir");
-    if (!path || !mayReadLocal(ctx)) return -1;
+    if (!path || !mayReadLocal(ctx, "change the working directory")) return -1;
     return chdir(localPath(path.get()).c_str()) == 0 ? 0 : -1;
 }
 
