@@ -91,6 +91,12 @@ def edits_saved_after_each_step(binary):
     write(scene, SCENE)
     program = os.path.join(folder, "edit.kiv")
     write(program, HEAD + f"""
+// Display objects made here die when it returns.
+void shortLived()
+{{
+    generateObject(-1, {VIEW});
+}}
+
 int main()
 {{
     int i;
@@ -116,17 +122,23 @@ int main()
     say(sprintf("kill %d save %d", killObject(1), save("{saved}3.kiv")));
     say(sprintf("kill all %d save %d", killObject(-1), save("{saved}4.kiv")));
     say(sprintf("again %d %d", generateObject(0, {VIEW}), killObject(0)));
-    say(sprintf("kill all %d save %d", killObject(-1), save("{saved}5.kiv")));
+    say(sprintf("kill all %d save %d stored %d", killObject(-1), save("{saved}5.kiv"), saveView({VIEW})));
+    shortLived();
+    say(sprintf("after return %d %d", killObject(-1), killObject(1)));
     say(sprintf("missing %d save %d", load("{folder}/missing.kiv"), save("{saved}6.kiv")));
 
     say(sprintf("reload %d %d", load("{saved}3.kiv"), loadView("main", {VIEW})));
     for (i = 0; i < arraySize(kind); i++) show(i);
     say(sprintf("free %d %d", freeFile(), getFunctions(names)));
+    kind[0] = 16; n[0] = 2; x[0][0] = 1; y[0][0] = 2; x[0][1] = 3; y[0][1] = 4;
+    col[0] = 255; act[0] = 1; sb[0] = 1; lev[0] = 0; fil[0] = 0; tex[0] = 0; dsh[0] = 0; lw[0] = 1;
+    sa[0] = 0; ea[0] = 360;
+    say(sprintf("fresh %d %d %d", generateObject(0, {VIEW}), saveView({VIEW}), save("{saved}7.kiv")));
     say(sprintf("%d", arraySize(x, 3)));
     say("not reached");
 }}
 """)
-    out, err = run_until_stopped(binary, ["-alw", "1", program], "free 1 0")
+    out, err = run_until_stopped(binary, ["-alw", "1", program], "fresh 1 1 1")
     lines = out.splitlines()
     check(lines[:8] == [
         "load 1", "functions 1 main", "view 0 1", "size 3 3 16",
@@ -138,10 +150,12 @@ int main()
     check(n == 2 and tx > 20 + 40 and 200 + 10 < ty < 200 + 40, lines[8])
     check(lines[9:16] == [
         "saveView 3 save 1", "add 1 size 5", "saveView 4 save 1", "kill 1 save 1", "kill all 1 save 1",
-        "again 1 1", "kill all 1 save 1"], f"got {lines}")
-    check(lines[16:19] == ["missing 0 save 1", "reload 1 1",
+        "again 1 1", "kill all 1 save 1 stored 2"], f"got {lines}")
+    # The last entry is the spare one; of the four entries of the table
+    # two were deleted.
+    check(lines[16:20] == ["after return 1 1", "missing 0 save 1", "reload 1 1",
                            "0: k18 n2 20,10 110,60 c00ff00 f1 lw1 a1 ea360 0"], f"got {lines}")
-    check(lines[-1] == "free 1 0", f"got {lines}")
+    check(lines[-2:] == ["free 1 0", "fresh 1 1 1"], f"got {lines}")
     check(": Array is not one dimensional" in err, err)
 
     head = "int shift = 0;\n\nint main()\n{\n"
@@ -159,7 +173,10 @@ int main()
     check(read(saved + "4.kiv") == head + box + text + arc + tail, read(saved + "4.kiv"))
     check(read(saved + "5.kiv") == head + text + arc + tail, read(saved + "5.kiv"))
     check(read(saved + "6.kiv") == head + text + arc + tail, read(saved + "6.kiv"))
-    for i in range(1, 6):
+    check(read(saved + "7.kiv") == "int main ()\n{\nline points = ((1,2),(3,4)), color = 255;\n"
+          "  // FALLBACK color = 255, points = ((1,2)(3,4))\n\nwhile (1) {\ninput; \noutput;\n}\n}\n",
+          read(saved + "7.kiv"))
+    for i in (1, 2, 3, 4, 5, 7):
         parses(binary, f"{saved}{i}.kiv")
     shutil.rmtree(folder)
 
