@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 #include "app/context.h"
 #include "app/shutdown.h"
@@ -20,6 +21,9 @@ namespace {
 constexpr const char* kDefaultFont = "-*-*-bold-*-*-*-14-*-*-*-*-*-iso8859-1";
 // Larger files are refused as if they could not be opened.
 constexpr long kMaxSourceBytes = 64L << 20;
+// Statements nest at most this deep, so that a hostile file cannot
+// exhaust the stack.
+constexpr int kMaxNesting = 1000;
 
 struct AttrName {
     const char* longName;
@@ -96,6 +100,7 @@ private:
     void readObjDecl();
     void readStatementList();
     void readStatement(const Token& first);
+    void readNested(const Token& first);
     void readParenthesised();
     void readExpr();
     bool isObjectStart(const Token& t) const;
@@ -106,10 +111,14 @@ private:
     void readDefaults(SourceObject* obj);
     const ProtoParam* protoParam(const std::string& proto, const std::string& name) const;
 
+    bool isPrototype(const std::string& name) const { return prototypes_.count(name) != 0; }
+
     SourceScanner& sc_;
     SourceModel& model_;
     SourceBlock* block_ = nullptr;
     bool atEnd_ = false;
+    int depth_ = 0;
+    std::unordered_map<std::string, const SourceBlock*> prototypes_;
 };
 
 // Declarations are skipped up to their ";"; a nested function ends with
@@ -221,6 +230,7 @@ void Reader::readFunc(const std::string& name, SourceBlockKind kind, std::vector
     block->kind = kind;
     block->params = std::move(params);
     block_ = block.get();
+    if (kind == SB_PROTOTYPE) prototypes_.emplace(name, block.get());
     model_.blocks.push_back(std::move(block));
     readStatementList();
     addChunk(sc_.cut());
@@ -240,9 +250,7 @@ bool Reader::isObjectStart(const Token& t) const {
     if (t.kind != TK_WORD) return false;
     for (const char* keyword : kObjectKeywords)
         if (t.text == keyword) return true;
-    for (const auto& b : model_.blocks)
-        if (b->kind == SB_PROTOTYPE && b->name == t.text) return true;
-    return false;
+    return isPrototype(t.text);
 }
 
 void Reader::readParenthesised() {
@@ -251,6 +259,12 @@ void Reader::readParenthesised() {
 }
 
 void Reader::readStatement(const Token& first) {
+    if (++depth_ > kMaxNesting) fail("Statements nested too deeply");
+    readNested(first);
+    --depth_;
+}
+
+void Reader::readNested(const Token& first) {
     if (isPunct(first, "{")) {
         readStatementList();
     } else if (isObjectStart(first)) {
@@ -345,11 +359,10 @@ Expr Reader::readUntil(const char* stop1, const char* stop2) {
 }
 
 const ProtoParam* Reader::protoParam(const std::string& proto, const std::string& name) const {
-    for (const auto& b : model_.blocks) {
-        if (b->kind != SB_PROTOTYPE || b->name != proto) continue;
-        for (const ProtoParam& p : b->params)
-            if (p.name == name) return &p;
-    }
+    auto found = prototypes_.find(proto);
+    if (found == prototypes_.end()) return nullptr;
+    for (const ProtoParam& p : found->second->params)
+        if (p.name == name) return &p;
     return nullptr;
 }
 
@@ -433,7 +446,7 @@ void Reader::readObjectStat(const Token& keyword) {
     addChunk(std::move(before));
     obj->block = block_;
     obj->kind = keyword.text;
-    for (const auto& b : model_.blocks) obj->ofPrototype |= b->kind == SB_PROTOTYPE && b->name == obj->kind;
+    obj->ofPrototype = isPrototype(obj->kind);
     for (;;) {
         Token t = next();
         if (isPunct(t, ";")) break;

@@ -312,6 +312,25 @@ def damaged_files_end_the_player_cleanly(binary):
     shutil.rmtree(tmp)
 
 
+def killing_beyond_the_table_is_an_internal_error(binary):
+    folder = fresh_tmpdir()
+    scene = os.path.join(folder, "scene.kiv")
+    write(scene, SCENE)
+    program = os.path.join(folder, "kill.kiv")
+    write(program, HEAD + f"""
+int main()
+{{
+    load("{scene}");
+    loadView("main", {VIEW});
+    killObject(3);
+}}
+""")
+    status, out, err = run(binary, [program])
+    check(status == 1, f"status {status}: {err}")
+    check("Internal error: Trying to kill non-existant object with index 3" in err, err)
+    shutil.rmtree(folder)
+
+
 FETCHED = """int main()
 {
     load("LOCAL/scene.kiv");
@@ -352,4 +371,5 @@ int main()
 
 if __name__ == "__main__":
     sys.exit(main([edits_saved_after_each_step, display_objects_and_clicks, directories_and_reader_errors,
-                   damaged_files_end_the_player_cleanly, fetched_programs_need_permission]))
+                   damaged_files_end_the_player_cleanly,
+                   killing_beyond_the_table_is_an_internal_error, fetched_programs_need_permission]))

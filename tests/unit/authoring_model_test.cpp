@@ -165,6 +165,13 @@ TEST(SourceModel, ReaderErrorsNameFileAndLine) {
               "\"prog.kiv\", at line 4:\n   More points in fallback-comment than in the object itself.\n");
 }
 
+TEST(SourceModel, DeepNestingIsRefusedNotRecursedInto) {
+    std::string deep = "int main()\n{\n" + std::string(200000, '{') + std::string(200000, '}') + "}\n";
+    EXPECT_EQ(readError(deep), "\"prog.kiv\", at line 3:\n   Statements nested too deeply.\n");
+    std::string parens = "int main()\n{\n  x = " + std::string(200000, '(') + std::string(200000, ')') + ";\n}\n";
+    EXPECT_TRUE(readText(parens));
+}
+
 TEST(SourceModel, MalformedInputEndsWithAMessage) {
     // Cut at every length, a program must either read or fail with a
     // message, never hang or read out of bounds.
