@@ -67,6 +67,29 @@ int generatorParamKind(const std::string& word) {
     return -1;
 }
 
+// Brackets opened and not closed yet, innermost last.
+class Brackets {
+public:
+    bool empty() const { return expected_.empty(); }
+    // Takes note of an opening or closing bracket; false for a closing
+    // bracket that does not close the innermost one.
+    bool take(const Token& t) {
+        if (t.kind != TK_PUNCT || t.text.size() != 1) return true;
+        char c = t.text[0];
+        if (c == '(' || c == '[' || c == '{') {
+            expected_.push_back(c == '(' ? ')' : c == '[' ? ']' : '}');
+            return true;
+        }
+        if (c != ')' && c != ']' && c != '}') return true;
+        if (expected_.empty() || expected_.back() != c) return false;
+        expected_.pop_back();
+        return true;
+    }
+
+private:
+    std::vector<char> expected_;
+};
+
 // An expression read up to a terminator at bracket depth 0: its text, and
 // its value when it is a single literal (a number, maybe negative, or a
 // text).
@@ -85,17 +108,13 @@ public:
 
 private:
     [[noreturn]] void fail(const std::string& message) const { throw SyntaxError{message, sc_.line()}; }
-    Token next() {
-        Token t = sc_.next();
-        if (t.kind == TK_EOF) atEnd_ = true;
-        return t;
-    }
+    Token next() { return sc_.next(); }
     void addChunk(std::string text) {
         if (!text.empty()) block_->chunks.push_back(TextChunk{std::move(text)});
     }
 
     void skipDeclaration();
-    void skipBalancedTo(const char* closer, const char* unclosed);
+    void skipParenthesised(const char* unclosed);
     void readFunc(const std::string& name, SourceBlockKind kind, std::vector<ProtoParam> params);
     void readObjDecl();
     void readStatementList();
@@ -116,43 +135,36 @@ private:
     SourceScanner& sc_;
     SourceModel& model_;
     SourceBlock* block_ = nullptr;
-    bool atEnd_ = false;
     int depth_ = 0;
     std::unordered_map<std::string, const SourceBlock*> prototypes_;
 };
 
 // Declarations are skipped up to their ";"; a nested function ends with
-// the "}" that closes its body.
+// the "}" that closes its body (a "{" right after its parameter list),
+// whereas the braces of an array's initializer do not end anything.
 void Reader::skipDeclaration() {
-    int depth = 0;
+    Brackets brackets;
+    bool functionBody = false;
+    Token previous;
     for (;;) {
         Token t = next();
         if (t.kind == TK_EOF) fail("Unexpected end of input");
-        if (t.kind != TK_PUNCT) continue;
-        if (t.text == "(" || t.text == "[" || t.text == "{") ++depth;
-        if (t.text == ")" || t.text == "]" || t.text == "}") {
-            if (--depth == 0 && t.text == "}") return;
-            if (depth < 0) fail("')' or ']' expected");
-        }
-        if (t.text == ";" && depth == 0) return;
+        if (brackets.empty() && isPunct(t, ";")) return;
+        if (brackets.empty() && isPunct(t, "{")) functionBody = isPunct(previous, ")");
+        if (!brackets.take(t)) fail("')' or ']' expected");
+        if (brackets.empty() && functionBody && isPunct(t, "}")) return;
+        previous = t;
     }
 }
 
-// Reads up to and including the closer that balances an opener already
-// read; any bracket in between must be balanced too.
-void Reader::skipBalancedTo(const char* closer, const char* unclosed) {
-    std::vector<std::string> expected{closer};
-    while (!expected.empty()) {
+// Reads up to and including the ")" that closes a "(" already read.
+void Reader::skipParenthesised(const char* unclosed) {
+    Brackets brackets;
+    brackets.take(Token{TK_PUNCT, "("});
+    while (!brackets.empty()) {
         Token t = next();
         if (t.kind == TK_EOF) fail(unclosed);
-        if (t.kind != TK_PUNCT) continue;
-        if (t.text == "(") expected.push_back(")");
-        else if (t.text == "[") expected.push_back("]");
-        else if (t.text == "{") expected.push_back("}");
-        else if (t.text == ")" || t.text == "]" || t.text == "}") {
-            if (t.text != expected.back()) fail("')' or ']' expected");
-            expected.pop_back();
-        }
+        if (!brackets.take(t)) fail("')' or ']' expected");
     }
 }
 
@@ -209,7 +221,7 @@ void Reader::readObjDecl() {
 // After the name (and for a function its "("): the header up to the body,
 // the body's leading declarations, then its statements.
 void Reader::readFunc(const std::string& name, SourceBlockKind kind, std::vector<ProtoParam> params) {
-    if (kind == SB_FUNCTION) skipBalancedTo(")", "Closing parenthesis ')' expected");
+    if (kind == SB_FUNCTION) skipParenthesised("Closing parenthesis ')' expected");
     for (Token t = next(); !isPunct(t, "{"); t = next())
         if (t.kind == TK_EOF) fail("Unexpected end of input");
     for (;;) {
@@ -255,7 +267,7 @@ bool Reader::isObjectStart(const Token& t) const {
 
 void Reader::readParenthesised() {
     if (!isPunct(next(), "(")) fail("Opening parenthesis '(' expected");
-    skipBalancedTo(")", "Closing parenthesis ')' expected");
+    skipParenthesised("Closing parenthesis ')' expected");
 }
 
 void Reader::readStatement(const Token& first) {
@@ -297,23 +309,16 @@ void Reader::readNested(const Token& first) {
 // An expression statement up to its ";". A "}" at depth 0 ends a statement
 // whose ";" is missing and is left for the enclosing list.
 void Reader::readExpr() {
-    std::vector<std::string> expected;
+    Brackets brackets;
     for (;;) {
         Token t = next();
-        if (t.kind == TK_EOF) fail(expected.empty() ? "Unexpected end of input" : "')' or ']' expected");
-        if (t.kind != TK_PUNCT) continue;
-        if (expected.empty() && t.text == ";") return;
-        if (expected.empty() && t.text == "}") {
+        if (t.kind == TK_EOF) fail(brackets.empty() ? "Unexpected end of input" : "')' or ']' expected");
+        if (brackets.empty() && isPunct(t, ";")) return;
+        if (brackets.empty() && isPunct(t, "}")) {
             sc_.pushBack(t);
             return;
         }
-        if (t.text == "(") expected.push_back(")");
-        else if (t.text == "[") expected.push_back("]");
-        else if (t.text == "{") expected.push_back("}");
-        else if (t.text == ")" || t.text == "]" || t.text == "}") {
-            if (expected.empty() || t.text != expected.back()) fail("')' or ']' expected");
-            expected.pop_back();
-        }
+        if (!brackets.take(t)) fail("')' or ']' expected");
     }
 }
 
@@ -322,12 +327,12 @@ void Reader::readExpr() {
 Expr Reader::readUntil(const char* stop1, const char* stop2) {
     Expr e;
     std::size_t start = sc_.raw().size();
-    std::vector<std::string> expected;
+    Brackets brackets;
     std::vector<Token> tokens;
     for (;;) {
         Token t = next();
         bool stop = t.kind == TK_EOF ||
-                    (expected.empty() && t.kind == TK_PUNCT &&
+                    (brackets.empty() && t.kind == TK_PUNCT &&
                      (t.text == stop1 || (stop2 && t.text == stop2) || t.text == ";" || t.text == "}"));
         if (stop) {
             e.end = t;
@@ -335,15 +340,7 @@ Expr Reader::readUntil(const char* stop1, const char* stop2) {
             e.text = trimmed(sc_.raw().substr(start, end - start));
             break;
         }
-        if (t.kind == TK_PUNCT) {
-            if (t.text == "(") expected.push_back(")");
-            else if (t.text == "[") expected.push_back("]");
-            else if (t.text == "{") expected.push_back("}");
-            else if (t.text == ")" || t.text == "]" || t.text == "}") {
-                if (expected.empty() || t.text != expected.back()) fail("')' or ']' expected");
-                expected.pop_back();
-            }
-        }
+        if (!brackets.take(t)) fail("')' or ']' expected");
         if (tokens.size() < 3) tokens.push_back(t);
     }
     if (tokens.size() == 1 && (isNumber(tokens[0]) || tokens[0].kind == TK_STRING)) {

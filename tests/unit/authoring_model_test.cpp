@@ -36,8 +36,8 @@ SourceObject* objectAt(SourceModel& model, std::size_t block, std::size_t index)
 
 TEST(SourceModel, FileWithoutObjectsIsWrittenBackUnchanged) {
     const std::string text =
-        "// a program\nint count = 3;\nconst text T = \"}\";\n"
-        "int twice(int a)\n{\n  int b;\n  b = a * 2; /* { */\n  return b;\n}\n\n"
+        "// a program\nint count = 3, table[2][2] = {{1, 2}, {3, 4}};\nconst text T = \"}\";\n"
+        "int twice(int a)\n{\n  int b, c[2] = {1, 2};\n  int inner(int x) { return x; }\n  b = a * 2; /* { */\n  return b;\n}\n\n"
         "object blob(points p, expr c)\n{\n  if (c > 1) { c = 2; } else c = 3;\n}\n"
         "main()\n{\n  for (i = 0; i < 3; i++) { twice(i); }\n  switch (T) { case \"a\": x = 1; default: x = 2; }\n}\n"
         "// the end\n";
