@@ -177,7 +177,7 @@ void Reader::globalParse() {
         }
         if (isWord(t, "object")) {
             readObjDecl();
-        } else if (isWord(t, "const") || isWord(t, "include") || isWord(t, "name")) {
+        } else if (isWord(t, "const") || isWord(t, "include")) {
             skipDeclaration();
         } else if (isWord(t, "int") || isWord(t, "float") || isWord(t, "text") || isWord(t, "void")) {
             Token name = next();
@@ -190,8 +190,16 @@ void Reader::globalParse() {
                 skipDeclaration();
             }
         } else if (t.kind == TK_WORD) {
-            if (!isPunct(next(), "(")) fail("Function or variable identifier expected");
-            readFunc(t.text, SB_FUNCTION, {});
+            // A function without result type, or the program's name
+            // declaration (two identifiers).
+            Token after = next();
+            if (isPunct(after, "(")) {
+                readFunc(t.text, SB_FUNCTION, {});
+            } else if (after.kind == TK_WORD) {
+                skipDeclaration();
+            } else {
+                fail("Function or variable identifier expected");
+            }
         } else {
             fail("Function or variable identifier expected");
         }
@@ -280,7 +288,14 @@ void Reader::readNested(const Token& first) {
     if (isPunct(first, "{")) {
         readStatementList();
     } else if (isObjectStart(first)) {
-        readObjectStat(first);
+        // An object keyword followed by an operator is a variable of that
+        // name ("line = 5;").
+        Token after = next();
+        sc_.pushBack(after);
+        if (after.kind == TK_WORD || isPunct(after, ";"))
+            readObjectStat(first);
+        else
+            readExpr();
     } else if (isWord(first, "if") || isWord(first, "while") || isWord(first, "for") ||
                isWord(first, "switch")) {
         readParenthesised();
@@ -398,23 +413,25 @@ void Reader::readPoints(SourceObject* obj, Token* end) {
     *end = next();
 }
 
+// A prototype's object takes the prototype's own parameters, kept as
+// written (only a point list named points is edited); other objects take
+// the attributes of the model, and keep those the model does not edit.
 void Reader::readAttribute(SourceObject* obj, const Token& name) {
     if (!isPunct(next(), "=")) fail("'=' expected");
     Token end;
-    const ProtoParam* param = protoParam(obj->kind, name.text);
-    bool isPrototypeObject = obj->ofPrototype;
+    const ProtoParam* param = obj->ofPrototype ? protoParam(obj->kind, name.text) : nullptr;
     int attr = modelAttrOf(name.text);
-    if (name.text == "points" && (!isPrototypeObject || (param && param->kind == 4))) {
+    bool pointList = name.text == "points" && (!obj->ofPrototype || (param && param->kind == 4));
+    if (pointList) {
         readPoints(obj, &end);
     } else {
         Expr e = readUntil(",", nullptr);
         end = e.end;
-        if (isPrototypeObject && param && param->kind == 2) {
-            obj->translationParams.push_back(name.text);
-            obj->kept.push_back(KeptAttr{name.text, e.text});
-        } else if (isPrototypeObject && attr == MA_TRANSLATION) {
+        bool translationParam = param && param->kind == 2;
+        if (obj->ofPrototype && attr == MA_TRANSLATION && !translationParam)
             fail(name.text + " is not a legal translation attribute");
-        } else if (attr < 0) {
+        if (translationParam) obj->translationParams.push_back(name.text);
+        if (obj->ofPrototype || attr < 0) {
             obj->kept.push_back(KeptAttr{name.text, e.text});
         } else {
             if (e.literal) set_attrval(obj, name.text, e.literalText, e.value, VF_SOURCE);
@@ -427,8 +444,7 @@ void Reader::readAttribute(SourceObject* obj, const Token& name) {
 }
 
 void Reader::readObjectStat(const Token& keyword) {
-    sc_.dropTail(keyword.text.size());
-    std::string before = sc_.cut();
+    std::string before = sc_.cutAround(keyword);
     // The statement's indentation goes with it, so that deleting it
     // leaves no blanks behind.
     std::size_t lineStart = before.find_last_not_of(" \t");

@@ -62,6 +62,15 @@ std::string SourceScanner::cutBeforePending() {
     return text;
 }
 
+std::string SourceScanner::cutAround(const Token& token) {
+    std::size_t start = std::min(token.start, raw_.size());
+    std::size_t end = std::min(start + token.text.size(), raw_.size());
+    std::string text = raw_.substr(0, start);
+    raw_.erase(0, end);
+    for (Token& t : tokens_) t.start = t.start >= end ? t.start - end : 0;
+    return text;
+}
+
 bool SourceScanner::takeNewline() {
     int c = get();
     if (c == '\n') return true;

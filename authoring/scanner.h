@@ -48,8 +48,9 @@ public:
     // The raw text before the first token given back, which starts a new
     // cut; the given-back tokens stay in the buffer.
     std::string cutBeforePending();
-    // Takes the last n characters back out of the raw buffer.
-    void dropTail(std::size_t n) { raw_.resize(raw_.size() >= n ? raw_.size() - n : 0); }
+    // The raw text before the token, which starts a new cut; the token's
+    // own characters are dropped and what follows it stays.
+    std::string cutAround(const Token& token);
     const std::string& raw() const { return raw_; }
     // Reads the next character when it is a newline, keeping it in the
     // raw buffer; true when it was one.

@@ -36,10 +36,10 @@ SourceObject* objectAt(SourceModel& model, std::size_t block, std::size_t index)
 
 TEST(SourceModel, FileWithoutObjectsIsWrittenBackUnchanged) {
     const std::string text =
-        "// a program\nint count = 3, table[2][2] = {{1, 2}, {3, 4}};\nconst text T = \"}\";\n"
+        "name demo 2;\n// a program\nint count = 3, table[2][2] = {{1, 2}, {3, 4}};\nconst text T = \"}\";\n"
         "int twice(int a)\n{\n  int b, c[2] = {1, 2};\n  int inner(int x) { return x; }\n  b = a * 2; /* { */\n  return b;\n}\n\n"
         "object blob(points p, expr c)\n{\n  if (c > 1) { c = 2; } else c = 3;\n}\n"
-        "main()\n{\n  for (i = 0; i < 3; i++) { twice(i); }\n  switch (T) { case \"a\": x = 1; default: x = 2; }\n}\n"
+        "main()\n{\n  line = \"x\";\n  for (i = 0; i < 3; i++) { twice(i); }\n  switch (T) { case \"a\": x = 1; default: x = 2; }\n}\n"
         "// the end\n";
     auto model = readText(text);
     ASSERT_TRUE(model);
@@ -113,23 +113,23 @@ TEST(SourceModel, FallbackCommentFillsOnlyWhatIsNotConstant) {
 
 TEST(SourceModel, NormalisedFormOfEveryKind) {
     const std::string text =
-        "object knob(points p, translation t, expr size)\n{\n  box points = p, fill = 1;\n}\n"
+        "object knob(points p, translation t, expr size, expr col)\n{\n  box points = p, fill = 1;\n}\n"
         "main()\n{\n"
         "  arc points = ((0,0),(-5, 8.6)), sa = 90, ea = 180, col = 0xff0000, fn = \"x\";\n"
         "  textobj points = ((1,1)), ot = \"say \\\"hi\\\"\", oi = score, font = \"fixed\";\n"
         "  inputarea points = ((0,0),(9,9)), tr = (Button1: x = 1;);\n"
-        "  while (x) {\n    knob points = ((1,1)), t = (Button1: y = 2;), size = 3;\n  }\n"
+        "  while (x) {\n    knob points = ((1,1)), t = (Button1: y = 2;), size = 3, col = 4;\n  }\n"
         "  window points = ((0,0),(50,50));\n  endwindow;\n"
         "}\n";
     auto model = readText(text);
     ASSERT_TRUE(model);
     EXPECT_EQ(writeModelText(*model),
-              "object knob(points p, translation t, expr size)\n{\n  box points = p, fill = 1;\n}\n"
+              "object knob(points p, translation t, expr size, expr col)\n{\n  box points = p, fill = 1;\n}\n"
               "main()\n{\n"
               "  arc points = ((0,0),(-5,9)), color = 0xff0000, endangle = 180, startangle = 90;\n"
               "  textobj points = ((1,1)), font = \"fixed\", outtext = \"say \\\"hi\\\"\", oi = score;\n"
               "  inputarea points = ((0,0),(9,9)), translation = (Button1: x = 1;);\n"
-              "  while (x) {\n    knob points = ((1,1)), t = (Button1: y = 2;), size = 3;\n  }\n"
+              "  while (x) {\n    knob points = ((1,1)), t = (Button1: y = 2;), size = 3, col = 4;\n  }\n"
               "  window points = ((0,0),(50,50));\n  endwindow;\n"
               "}\n");
     SourceObject* arc = objectAt(*model, 1, 0);
