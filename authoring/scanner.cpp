@@ -197,10 +197,6 @@ Token SourceScanner::next() {
         std::size_t start = raw_.size() - (c >= 0 ? 1 : 0);
         if (c < 0) return make(TK_EOF, "", raw_.size(), line_);
         if (c == 0) continue;
-        if (c == '\n') {
-            if (lineEndMode) return make(TK_NEWLINE, "\n", start, line_ - 1);
-            continue;
-        }
         if (std::isspace(c)) continue;
         if (c == '/') {
             int d = get();

@@ -11,7 +11,6 @@
 
 enum TokenKind : std::uint8_t {
     TK_EOF,
-    TK_NEWLINE,  // only in line-end mode
     TK_COMMENT,  // only in comment mode: text is what follows "//"
     TK_PUNCT,    // text is the operator or punctuation
     TK_INT,
@@ -57,8 +56,8 @@ public:
     bool takeNewline();
     int line() const { return line_; }
 
+    // Line comments are returned as tokens instead of being skipped.
     bool commentMode = false;
-    bool lineEndMode = false;
 
 private:
     int get();
