@@ -12,6 +12,7 @@ import subprocess
 import sys
 import time
 
+from gifwriter import gif
 from httpfixture import with_session
 from player import SANITIZER, check, environment, fresh_tmpdir, main, run
 from test_display import expect_colours
@@ -312,6 +313,35 @@ def damaged_files_end_the_player_cleanly(binary):
     shutil.rmtree(tmp)
 
 
+def image_objects_get_their_picture_size(binary):
+    folder = fresh_tmpdir()
+    with open(os.path.join(folder, "wide.gif"), "wb") as f:
+        f.write(gif([[0] * 20 for _ in range(10)], [0xff0000, 0x000000]))
+    scene = os.path.join(folder, "pictures.kiv")
+    write(scene, "int main()\n{\n    image points = ((10, 20)), img = \"wide.gif\";\n"
+                 "    image points = ((30, 40), (30, 40));\n    image points = ((5, 5), (50, 60));\n}\n")
+    program = os.path.join(folder, "pictures_editor.kiv")
+    write(program, HEAD + f"""
+int main()
+{{
+    int i;
+    out = open("file:///dev/stdout", "w");
+    changeDir("{folder}");
+    load("{scene}");
+    loadView("main", {VIEW});
+    generateObject(-1, {VIEW});
+    for (i = 0; i < 3; i++) show(i);
+    terminate();
+}}
+""")
+    status, out, err = run(binary, ["-alw", "1", program])
+    check(out.splitlines() == [
+        "0: k2 n2 10,20 30,30 cbebebe f0 lw1 a1 ea360 0",
+        "1: k2 n2 30,40 118,163 cbebebe f0 lw1 a1 ea360 0",
+        "2: k2 n2 5,5 50,60 cbebebe f0 lw1 a1 ea360 0"], f"got {out!r}: {err}")
+    shutil.rmtree(folder)
+
+
 def killing_beyond_the_table_is_an_internal_error(binary):
     folder = fresh_tmpdir()
     scene = os.path.join(folder, "scene.kiv")
@@ -372,4 +402,5 @@ int main()
 if __name__ == "__main__":
     sys.exit(main([edits_saved_after_each_step, display_objects_and_clicks, directories_and_reader_errors,
                    damaged_files_end_the_player_cleanly,
-                   killing_beyond_the_table_is_an_internal_error, fetched_programs_need_permission]))
+                   image_objects_get_their_picture_size, killing_beyond_the_table_is_an_internal_error,
+                   fetched_programs_need_permission]))
