@@ -8,7 +8,6 @@
 
 #include "interp/records.h"
 
-struct AuthoringState;
 
 // Positions of the arrays in the argument list, from 0.
 enum ViewArray : int {
