@@ -1,7 +1,7 @@
-"""The object editor example driven with real input: drag a shape, change
-its colour, delete another, retype a caption in the text editor, add a
-box and save; the saved program then runs in the player and shows the
-edits."""
+"""The object editor example driven with real input: drag a shape and one
+of its corners, change its colour, delete another, retype a caption in
+the text editor, add a box and save; the saved program then runs in the
+player and shows the edits."""
 import os
 import shutil
 import subprocess
@@ -75,6 +75,12 @@ def edit_save_and_run(binary):
             xdotool("mousemove", *at(100 + 20 * step, 100 + 8 * step))
             time.sleep(0.05)
         xdotool("mouseup", 1)
+        time.sleep(0.3)
+        xdotool("mousemove", *at(277, 177), "mousedown", 1)   # grabs the lower right corner
+        for step in range(1, 3):
+            xdotool("mousemove", *at(277 + 5 * step, 177 + 5 * step))
+            time.sleep(0.05)
+        xdotool("mouseup", 1)
         click(480, 345)                        # Colour: the dragged box turns green
         click(450, 120, modifiers=["shift"])   # deletes the triangle
         click(370, 240)                        # selects the caption ...
@@ -86,8 +92,8 @@ def edit_save_and_run(binary):
         xdotool("mousemove", x + 12, y + height - 12, "click", 1)
         click(430, 345)                        # Add
         time.sleep(0.5)
-        expect_colours({(170, 110): 0x33cc66, (70, 70): 0x000000, (450, 120): 0x000000,
-                        (300, 200): 0xcc3366})
+        expect_colours({(170, 110): 0x33cc66, (200, 185): 0x33cc66, (70, 70): 0x000000,
+                        (450, 120): 0x000000, (330, 205): 0xcc3366})
         click(380, 345)                        # Save
         deadline = time.time() + 10
         while os.path.getmtime(saved) == before_save and time.time() < deadline:
@@ -100,15 +106,16 @@ def edit_save_and_run(binary):
 
     with open(saved) as f:
         text = f.read()
-    check("box points = ((160,100),(280,180)), color = 3394662, fill = 1;" in text, text)
+    check("box points = ((160,100),(290,190)), color = 3394662, fill = 1;" in text, text)
     check("polygon" not in text, text)
     check('outtext = "XEdit me"' in text, text)
     check("box points = ((270,150),(350,210)), color = 13382502, fill = 1;" in text, text)
 
     program = subprocess.Popen([binary, "-mb", "0", saved], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     try:
-        wait_for_colour(300, 200, 0xcc3366)
-        expect_colours({(170, 110): 0x33cc66, (70, 70): 0x000000, (450, 120): 0x000000})
+        wait_for_colour(330, 205, 0xcc3366)
+        expect_colours({(170, 110): 0x33cc66, (200, 185): 0x33cc66, (70, 70): 0x000000,
+                        (450, 120): 0x000000})
     except Failure:
         raise Failure("the saved program does not show the edits: " + stop(program))
     finally:
