@@ -112,17 +112,7 @@ void back(UnitContext* ctx) { ctx->runState |= RS_BACK; }
 
 void goto_url(UnitContext* ctx, const char* url) {
     ctx->urlFieldHasFocus = false;
-    auto* operand = mustNew<op>(ctx);
-    operand->flag = static_cast<std::uint8_t>(T_CONST) | VT_TEXT;
-    operand->valtype = VT_TEXT;
-    operand->left.t = safestrdup(url);
-    auto* argument = mustNew<param>(ctx);
-    init_list(argument);
-    argument->expr = operand;
-    TamCall(ctx, argument);
-    TamFree(operand->left.t);
-    TamFree(operand);
-    TamFree(argument);
+    callURL(ctx, url);
 }
 
 char* get_source(UnitContext* ctx) {

@@ -109,6 +109,9 @@ std::int32_t PlStop(UnitContext* ctx, param* args);
 char* absolute_url(UnitContext* ctx, param* args);
 char* content_type(UnitContext* ctx, param* args);
 std::int32_t TamCall(UnitContext* ctx, param* args);
+// What call() does once the program may reach the URL; a URL the user
+// types into the shell goes straight here, with the user's rights.
+void callURL(UnitContext* ctx, const char* url);
 std::int32_t link_url(UnitContext* ctx, param* args);
 std::int32_t SetAnchor(UnitContext* ctx, param* args);
 char* Post(UnitContext* ctx, param* args);

@@ -14,6 +14,7 @@
 #include "interp/builtin_frame.h"
 #include "lang/include.h"
 #include "net/kivstream.h"
+#include "net/sandbox.h"
 #include "net/url.h"
 #include "present/learnunit.h"
 #include "present/objects.h"
@@ -106,27 +107,23 @@ char* Post(UnitContext* ctx, param* args) {
     return reply ? reply : emptyText(ctx);
 }
 
-std::int32_t TamCall(UnitContext* ctx, param* args) {
-    param* cursor = args;
-    OwnedText url(getTextPar(ctx, cursor, 1, "call"));
-    checkPars(ctx, cursor, 1, "call");
-    if (!url) return 0;
+void callURL(UnitContext* ctx, const char* url) {
     if (nestedPrograms(ctx) >= kMaxNestedPrograms) {
         std::string message =
-            formatMsg("Error: Programs are nested %d deep; not calling %s", kMaxNestedPrograms, url.get());
+            formatMsg("Error: Programs are nested %d deep; not calling %s", kMaxNestedPrograms, url);
         errorMsg(ctx, MSG_ERROR, message.c_str());
-        return 0;
+        return;
     }
     PlStop(ctx, nullptr);
     SndStop(ctx, nullptr);
-    setScanFileName(ctx, url.get());
-    OwnedText canon(canonizedURL(ctx, url.get()));
-    if (!canon) return 0;
+    setScanFileName(ctx, url);
+    OwnedText canon(canonizedURL(ctx, url));
+    if (!canon) return;
     NewAnchor(ctx, canon.get(), 0);
     std::string type = ContentType(ctx, canon.get());
     if (type == kProgramType) {
         runCalledProgram(ctx, canon.get());
-        return 0;
+        return;
     }
     if (type == kHtmlType) {
         showInBrowser(canon.get());
@@ -136,6 +133,14 @@ std::int32_t TamCall(UnitContext* ctx, param* args) {
     }
     // Relative URLs of the caller stay relative to the caller.
     restoreCallerDocument(ctx);
+}
+
+std::int32_t TamCall(UnitContext* ctx, param* args) {
+    param* cursor = args;
+    OwnedText url(getTextPar(ctx, cursor, 1, "call"));
+    checkPars(ctx, cursor, 1, "call");
+    if (!url || !mayReadURL(ctx, url.get(), "call local file")) return 0;
+    callURL(ctx, url.get());
     return 0;
 }
 
@@ -144,8 +149,7 @@ std::int32_t link_url(UnitContext* ctx, param* args) {
     OwnedText url(getTextPar(ctx, cursor, 1, "link"));
     checkPars(ctx, cursor, 1, "link");
     if (!url) return 0;
-    LinkUrl(ctx, url.get());
-    return 1;
+    return LinkUrl(ctx, url.get()) ? 1 : 0;
 }
 
 std::int32_t SetAnchor(UnitContext* ctx, param* args) {

@@ -22,6 +22,7 @@
 #include "core/messages.h"
 #include "interp/builtin_frame.h"
 #include "net/kivstream.h"
+#include "net/sandbox.h"
 
 namespace {
 
@@ -161,7 +162,8 @@ std::int32_t requestPlay(UnitContext* ctx, param* args, Server server, char mode
     param* cursor = args;
     OwnedText url(getTextPar(ctx, cursor, 1, name));
     checkPars(ctx, cursor, 1, name);
-    if (!url) return 0;
+    const char* attempt = server == Server::Sound ? "play local sound file" : "play local music file";
+    if (!url || !mayReadURL(ctx, url.get(), attempt)) return 0;
     Resource resource;
     if (!fetchResource(ctx, url.get(), resource)) return 0;
     std::string header;

@@ -1,7 +1,11 @@
 // Includes and links. Library files are kept as local copies in the
 // directory named by KIVLIBPATH; a copy whose "name" line declares at least
 // the requested version is used as it is, otherwise the URL is fetched
-// into it. Includes that are open inside each other are tracked so that a
+// into it. Every program may use a current copy, but only a program loaded
+// from a local file, or one the user let write local files, may create or
+// replace one: the next trusted program to include the library would run
+// it. Any other program parses the fetched file straight from the
+// download. Includes that are open inside each other are tracked so that a
 // file including itself, directly or through others, is cut off with a
 // message instead of recursing without end.
 #include "lang/include.h"
@@ -13,6 +17,7 @@
 #include "app/context.h"
 #include "core/messages.h"
 #include "lang/diagnostics.h"
+#include "net/sandbox.h"
 
 namespace {
 
@@ -60,6 +65,17 @@ KivStream* openCopy(UnitContext* ctx, const std::string& path) {
     return KivOpen(ctx, ("file://localhost" + path).c_str());
 }
 
+// Whether the running program may create or replace library copies.
+bool mayStoreCopy(UnitContext* ctx) {
+    return programIsLocal(ctx) || mayWriteLocal(ctx, "replace a library file");
+}
+
+// Opens an included or linked file named by URL, if the program may read it.
+KivStream* openSource(UnitContext* ctx, const char* url, const char* what) {
+    if (!mayReadURL(ctx, url, what)) return nullptr;
+    return KivOpen(ctx, url);
+}
+
 }  // namespace
 
 KivStream* open_local_copy(UnitContext* ctx, const char* name, const char* url, int version) {
@@ -67,8 +83,9 @@ KivStream* open_local_copy(UnitContext* ctx, const char* name, const char* url, 
     std::string path = localPath(ctx, name);
     if (copyIsCurrent(path, version)) return openCopy(ctx, path);
     if (!url) return nullptr;
-    KivStream* remote = KivOpen(ctx, url);
+    KivStream* remote = openSource(ctx, url, "include local file");
     if (!remote) return nullptr;
+    if (!mayStoreCopy(ctx)) return remote;
     bool stored = storeCopy(remote, path);
     KivClose(remote);
     return stored ? openCopy(ctx, path) : nullptr;
@@ -91,7 +108,7 @@ void includeLibrary(UnitContext* ctx, const char* name, const char* url, int ver
     if (ctx->libraryDir)
         stream = open_local_copy(ctx, name, url, version);
     else if (url)
-        stream = KivOpen(ctx, url);
+        stream = openSource(ctx, url, "include local file");
     if (!stream) return;
     openIncludes.push_back(key);
     parseNested(ctx, stream, false);
@@ -99,10 +116,12 @@ void includeLibrary(UnitContext* ctx, const char* name, const char* url, int ver
     KivClose(stream);
 }
 
-void LinkUrl(UnitContext* ctx, const char* url) {
-    if (!url || !ctx->learnUnit) return;
+bool LinkUrl(UnitContext* ctx, const char* url) {
+    if (!url || !ctx->learnUnit) return true;
+    if (!mayReadURL(ctx, url, "link local file")) return false;
     KivStream* stream = KivOpen(ctx, url);
-    if (!stream) return;
+    if (!stream) return true;
     parseNested(ctx, stream, true);
     KivClose(stream);
+    return true;
 }

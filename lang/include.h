@@ -27,7 +27,9 @@ void includeFile(UnitContext* ctx, LearnUnit* unit);
 void parseNested(UnitContext* ctx, KivStream* stream, bool resolveCalls);
 
 // The link builtin: parses the file at the URL into the current learn unit.
-void LinkUrl(UnitContext* ctx, const char* url);
+// False only when the program may not read the file; a file that cannot
+// be opened is skipped silently.
+bool LinkUrl(UnitContext* ctx, const char* url);
 
 // Most includes that may be open inside each other.
 inline constexpr int kMaxIncludeDepth = 32;

@@ -18,6 +18,7 @@
 #include "app/context.h"
 #include "core/alloc.h"
 #include "core/messages.h"
+#include "net/sandbox.h"
 #include "net/transfer.h"
 #include "net/url.h"
 #include "net/urlmap.h"
@@ -46,11 +47,13 @@ int openFlagsOf(const char* mode) {
     return O_RDONLY;
 }
 
-bool mayOpen(const UnitContext* ctx, int flags) {
-    int access = flags & O_ACCMODE;
-    if (access == O_WRONLY) return ctx->allowLocalWrite;
-    if (access == O_RDWR) return ctx->allowLocalAccess && ctx->allowLocalWrite;
-    return true;
+bool mayOpen(UnitContext* ctx, int flags) {
+    constexpr const char* kWriting = "open local file for writing";
+    switch (flags & O_ACCMODE) {
+    case O_WRONLY: return mayWriteLocal(ctx, kWriting);
+    case O_RDWR: return mayReadWriteLocal(ctx, kWriting);
+    default: return mayReadLocal(ctx, "open local file for reading");
+    }
 }
 
 // The standard streams are shared rather than reopened: reopening would
@@ -90,12 +93,7 @@ int openFetched(UnitContext* ctx, const char* url, bool wait) {
 
 int openLocalURL(UnitContext* ctx, const char* url, const char* mode, bool wait) {
     int flags = openFlagsOf(mode);
-    if (!mayOpen(ctx, flags)) {
-        errorMsg(ctx, MSG_WARNING,
-                 "Warning: Kiv program is trying to open local file for writing. Access to the local "
-                 "filesystem is disabled in the client.");
-        return -1;
-    }
+    if (!mayOpen(ctx, flags)) return -1;
     EntryRef entry = resolveEntry(ctx, url, false);
     if (!entry || entry->localFile.empty()) return -1;
     return registerStream(openLocal(entry->localFile, flags), wait, nullptr);

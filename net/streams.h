@@ -6,7 +6,8 @@ struct UnitContext;
 
 // Opens the URL; mode letters r and w select reading and writing (both:
 // read-write), N reads without waiting for a download. Writing to a local
-// file needs allowLocalWrite, read-write also allowLocalAccess. Any other
+// file needs allowLocalWrite, read-write also allowLocalAccess; reading one
+// needs a program loaded from a local file or allowLocalAccess. Any other
 // URL is fetched in the background and opened for reading whatever the
 // mode; reads that overtake the download wait for it. Returns the
 // descriptor, or -1.

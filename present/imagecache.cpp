@@ -13,6 +13,7 @@
 #include "core/alloc.h"
 #include "core/messages.h"
 #include "core/strings.h"
+#include "net/sandbox.h"
 #include "net/url.h"
 #include "present/gifdecode.h"
 #include "present/hooks.h"
@@ -75,6 +76,9 @@ bool isDefaultImage(UnitContext* ctx, const Picture* pic) { return !pic || pic =
 Picture* getImage(UnitContext* ctx, const char* name) {
     Picture* head = cacheHead(ctx);
     if (!head || !name || !*name) return head;
+    // Checked before the cache, which may hold a local picture that a
+    // trusted program loaded.
+    if (!mayReadURL(ctx, name, "load local image")) return head;
     if (Picture* hit = findEntry(head, name)) {
         moveBehindHead(head, hit);
         return hit;
