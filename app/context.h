@@ -62,6 +62,7 @@ struct UnitContext {
     char* defaultURL = nullptr;
     int allowLocalAccess = 0;
     int allowLocalWrite = 0;
+    int memoryLimit = 0;  // megabytes; 0: a quarter of physical memory
     int parseOnly = 0;
     int menuBarOn = 1;
     Boolean perfectCols = False;

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/context.h"
+#include "app/limits.h"
 #include "app/driver.h"
 #include "app/events.h"
 #include "app/shutdown.h"
@@ -150,6 +151,7 @@ int talvixMain(int argc, char** argv) {
     allocateUpdatePool(ctx);
     WWWInit();
     openMainWin(ctx, &argc, argv);
+    installMemoryLimit(ctx);
     if (ctx->redirectStderr) redirectStderr(ctx);
     if (!ctx->parseOnly) {
         prepareDisplayResources(ctx);

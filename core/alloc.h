@@ -1,6 +1,7 @@
-// Allocation layer: thin wrappers over the system allocator. They report
-// nothing; callers test for null and report running out of memory in their
-// own words (see oom() in core/messages.h).
+// Allocation layer: thin wrappers over the system allocator that count what
+// they hand out. They report nothing; callers test for null and report
+// running out of memory in their own words (see outOfMemory() in
+// core/messages.h).
 #pragma once
 #include <cstddef>
 
@@ -8,6 +9,14 @@ void* TamMalloc(std::size_t size);
 void* TamCalloc(std::size_t count, std::size_t size);
 void TamFree(void* block);
 void* TamRealloc(void* block, std::size_t size);
+
+// The ceiling on the bytes held through this layer. When the count first
+// passes it, exceededHandler runs (it stops the program); the count may go
+// on to half as much again, so that the program can unwind, and requests
+// beyond that fail (and run the handler). A bytes of 0 removes the limit.
+void setMemoryLimit(std::size_t bytes, void (*exceededHandler)());
+// Bytes held through this layer now.
+std::size_t heldMemory();
 
 // Zero-filled record of type T, or null. Records of the program model are
 // plain structs whose zero state is their empty state.

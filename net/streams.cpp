@@ -7,9 +7,11 @@
 #include "net/streams.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -39,6 +41,9 @@ struct StreamEntry {
 
 // Indexed by descriptor; grows to the highest descriptor opened.
 std::vector<StreamEntry> fdmap;
+// Streams are never closed (the close builtin leaves them open), so each
+// open holds a descriptor until the player ends.
+int openStreams = 0;
 
 int openFlagsOf(const char* mode) {
     bool reading = std::strchr(mode, 'r'), writing = std::strchr(mode, 'w');
@@ -56,6 +61,24 @@ bool mayOpen(UnitContext* ctx, int flags) {
     }
 }
 
+// Half the descriptors the system grants the player, at most
+// kMaxProgramStreams: the rest stay for the display connection, the
+// transfers and the player's own files.
+int streamLimit() {
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY) return kMaxProgramStreams;
+    return static_cast<int>(std::min<rlim_t>(kMaxProgramStreams, files.rlim_cur / 2));
+}
+
+// A program that keeps opening streams is stopped before the player runs
+// out of descriptors.
+bool roomForStream(UnitContext* ctx) {
+    int limit = streamLimit();
+    if (openStreams < limit) return true;
+    errorMsg(ctx, MSG_ERROR, formatMsg("Error: Kiv program has too many open streams (at most %d).", limit).c_str());
+    return false;
+}
+
 // The standard streams are shared rather than reopened: reopening would
 // truncate a redirected output file and write over what is already there.
 int openLocal(const std::string& path, int flags) {
@@ -70,6 +93,7 @@ int openLocal(const std::string& path, int flags) {
 int registerStream(int fd, bool wait, EntryRef fetched) {
     if (fd < 1) return -1;
     if (static_cast<std::size_t>(fd) >= fdmap.size()) fdmap.resize(static_cast<std::size_t>(fd) + 1);
+    if (!fdmap[fd].open) ++openStreams;
     fdmap[fd] = StreamEntry{true, std::move(fetched), 0, 0, wait};
     return fd;
 }
@@ -111,7 +135,7 @@ void catchUp(StreamEntry& stream, int n) {
 int OpenURL(UnitContext* ctx, const char* url, const char* mode) {
     if (!url || !mode) return -1;
     std::unique_ptr<char, FreeText> canonical(simplifyURL(ctx, url));
-    if (!canonical) return -1;
+    if (!canonical || !roomForStream(ctx)) return -1;
     bool wait = std::strchr(mode, 'N') == nullptr;
     if (!isFileURL(canonical.get())) return openFetched(ctx, canonical.get(), wait);
     return openLocalURL(ctx, canonical.get(), mode, wait);

@@ -4,6 +4,10 @@
 
 struct UnitContext;
 
+// Most program streams open at once; a program that asks for more is
+// stopped with a message.
+inline constexpr int kMaxProgramStreams = 256;
+
 // Opens the URL; mode letters r and w select reading and writing (both:
 // read-write), N reads without waiting for a download. Writing to a local
 // file needs allowLocalWrite, read-write also allowLocalAccess; reading one

@@ -32,8 +32,9 @@ XImage* newXImage(UnitContext* ctx, int width, int height, int depth) {
                       : XCreateImage(ds->display, ds->visual, depth, ZPixmap, 0, nullptr, width, height,
                                      32, 0);
     if (!img) outOfMemory(ctx);
-    // XDestroyImage releases the data with free(), which TamCalloc matches.
-    img->data = static_cast<char*>(TamCalloc(std::size_t(img->bytes_per_line) * std::size_t(height), 1));
+    // XDestroyImage releases the data with free(), so it comes straight
+    // from the C library rather than through the counting layer.
+    img->data = static_cast<char*>(std::calloc(std::size_t(img->bytes_per_line) * std::size_t(height), 1));
     if (!img->data) outOfMemory(ctx);
     return img;
 }

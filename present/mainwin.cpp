@@ -30,6 +30,7 @@ void storeResources(UnitContext* ctx, const AppResources& res) {
     ctx->defaultURL = safestrdup(res.defaultURL);
     ctx->allowLocalAccess = res.allowLocalAccess;
     ctx->allowLocalWrite = res.allowLocalWrite;
+    ctx->memoryLimit = res.memoryLimit;
     ctx->parseOnly = res.parseOnly;
     ctx->menuBarOn = res.menuBarOn;
     ctx->perfectCols = res.perfectCols;

@@ -2,6 +2,7 @@
 // screen image, and the built-in default picture.
 #include "present/picture.h"
 
+#include <cstdlib>
 #include <new>
 
 #include "app/context.h"
@@ -32,7 +33,8 @@ Pixmap pixmapFromPixels(UnitContext* ctx, int width, int height, int depth, Pixe
                       : XCreateImage(dpy, ds->visual, depth, ZPixmap, 0, nullptr, width, height,
                                      32, 0);
     if (!img) outOfMemory(ctx);
-    img->data = static_cast<char*>(TamCalloc(size_t(img->bytes_per_line) * height, 1));
+    // Released by XDestroyImage with free(): outside the counting layer.
+    img->data = static_cast<char*>(std::calloc(size_t(img->bytes_per_line) * height, 1));
     if (!img->data) outOfMemory(ctx);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) XPutPixel(img, x, y, pixelAt(x, y));

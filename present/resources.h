@@ -10,6 +10,7 @@ struct AppResources {
     String defaultURL;
     int allowLocalAccess;
     int allowLocalWrite;
+    int memoryLimit;
     int parseOnly;
     int menuBarOn;
     Boolean perfectCols;
