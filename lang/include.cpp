@@ -10,6 +10,8 @@
 // message instead of recursing without end.
 #include "lang/include.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -44,10 +46,12 @@ bool copyIsCurrent(const std::string& path, int version) {
     return current;
 }
 
-// Copies the stream into the file in blocks of 256 bytes; a failed write
-// leaves no file behind.
+// Copies the stream into the file in blocks of 256 bytes. The copy is
+// written beside the file and renamed over it only when complete, so a
+// failed write (a full disk) leaves the earlier copy as it was.
 bool storeCopy(KivStream* in, const std::string& path) {
-    std::FILE* out = std::fopen(path.c_str(), "wbe");
+    std::string partial = path + ".part" + std::to_string(getpid());
+    std::FILE* out = std::fopen(partial.c_str(), "wbe");
     if (!out) return false;
     char block[256];
     bool ok = true;
@@ -57,7 +61,8 @@ bool storeCopy(KivStream* in, const std::string& path) {
         if (n < sizeof block || !ok) break;
     }
     if (std::fclose(out) != 0) ok = false;
-    if (!ok) std::remove(path.c_str());
+    if (ok) ok = std::rename(partial.c_str(), path.c_str()) == 0;
+    if (!ok) std::remove(partial.c_str());
     return ok;
 }
 

@@ -10,8 +10,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>

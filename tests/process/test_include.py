@@ -2,7 +2,10 @@
 rule, plain URL includes, missing files, errors inside included files and
 include cycles."""
 import os
+import resource
 import shutil
+import signal
+import subprocess
 import sys
 import tempfile
 
@@ -70,6 +73,24 @@ def older_copy_is_fetched_again(ws):
 
 
 @with_workspace
+def failed_write_keeps_the_older_copy(ws):
+    local = ws.write(ws.lib, "shapes.kiv", LIB_V3)
+    remote = ws.write(ws.remote, "shapes.kiv", REMOTE_V4 + "// padding\n" * 400)
+    program = ws.write(ws.root, "main.kiv", f'include shapes "file://{remote}" 4;\nvoid main() {{ }}\n')
+
+    def small_files():
+        # Writes past 1 KB fail (EFBIG) instead of raising SIGXFSZ.
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (1024, 1024))
+
+    done = subprocess.run([binary_path, "-po", "1", program], env=environment(DISPLAY=None, KIVLIBPATH=ws.lib),
+                          capture_output=True, preexec_fn=small_files, timeout=30)
+    check(done.returncode == 0, f"status {done.returncode}, stderr {done.stderr!r}")
+    check(os.path.exists(local) and open(local).read() == LIB_V3, "the older copy was lost")
+    check(os.listdir(ws.lib) == ["shapes.kiv"], f"left in the library: {os.listdir(ws.lib)}")
+
+
+@with_workspace
 def missing_copy_without_url_is_skipped(ws):
     status, _, err = ws.parse("include nothing;\nint x;\nvoid main() { x = area(1, 2); }\n")
     check(status == 0, f"status {status}")
@@ -100,6 +121,6 @@ def include_cycles_are_cut(ws):
 
 
 if __name__ == "__main__":
-    sys.exit(main([current_copy_is_used_without_fetching, older_copy_is_fetched_again,
+    sys.exit(main([current_copy_is_used_without_fetching, older_copy_is_fetched_again, failed_write_keeps_the_older_copy,
                    missing_copy_without_url_is_skipped, url_include_without_library,
                    include_cycles_are_cut]))
