@@ -8,6 +8,7 @@
 #include "app/context.h"
 #include "builtins/handlers.h"
 #include "builtins/support.h"
+#include "core/alloc.h"
 #include "core/messages.h"
 #include "interp/builtin_frame.h"
 #include "net/streams.h"
@@ -47,6 +48,9 @@ std::string readUpTo(std::int32_t fd, std::int32_t n) {
     std::string data;
     while (static_cast<std::int32_t>(data.size()) < n) {
         int want = std::min<std::int32_t>(kReadChunk, n - static_cast<std::int32_t>(data.size()));
+        // The text is copied into the program's memory afterwards, so
+        // twice its size must fit under the memory limit.
+        if (!mayHoldMore(2 * (data.size() + static_cast<std::size_t>(want)))) break;
         std::size_t before = data.size();
         data.resize(before + static_cast<std::size_t>(want));
         int got = Sread(fd, data.data() + before, want);

@@ -102,4 +102,6 @@ void setMemoryLimit(std::size_t bytes, void (*exceededHandler)()) {
     exceeded = false;
 }
 
+bool mayHoldMore(std::size_t bytes) { return mayTake(held, bytes); }
+
 std::size_t heldMemory() { return held > 0 ? static_cast<std::size_t>(held) : 0; }

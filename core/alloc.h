@@ -17,6 +17,9 @@ void* TamRealloc(void* block, std::size_t size);
 void setMemoryLimit(std::size_t bytes, void (*exceededHandler)());
 // Bytes held through this layer now.
 std::size_t heldMemory();
+// Whether bytes more may be taken, for buffers that grow outside this
+// layer before their contents come here; a no counts as a crossing.
+bool mayHoldMore(std::size_t bytes);
 
 // Zero-filled record of type T, or null. Records of the program model are
 // plain structs whose zero state is their empty state.

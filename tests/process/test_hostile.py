@@ -1,5 +1,6 @@
 """Hostile programs meet limits instead of taking the machine down: memory
-taken in a loop (texts, objects, arrays of recursive calls) stops the
+taken in a loop (texts, objects, arrays of recursive calls) or by one
+enormous read stops the
 program at the memory limit and its caller goes on; a request far beyond
 the limit ends the player with a message, its servers and temporary files
 gone; streams opened in a loop stop at the stream limit; a program that
@@ -56,6 +57,14 @@ int main()
     return deeper(n + 1) + block[n % 50000];
 }
 int main() { deeper(0); }
+""",
+    "reads.kiv": """int main()
+{
+    int fd;
+    text data;
+    fd = open("file:///dev/zero", "r");
+    read(fd, data, 2000000000);
+}
 """,
 }
 

@@ -42,6 +42,9 @@ TEST_F(Limited, CrossingIsReportedOnceUntilMemoryComesBack) {
 }
 
 TEST_F(Limited, RequestsFarBeyondTheLimitFail) {
+    EXPECT_TRUE(mayHoldMore(kLimit));
+    EXPECT_EQ(crossings, 0);
+    EXPECT_FALSE(mayHoldMore(2 * kLimit));
     EXPECT_EQ(TamMalloc(2 * kLimit), nullptr);
     EXPECT_EQ(TamCalloc(2 * kLimit, 1), nullptr);
     EXPECT_EQ(TamCalloc(SIZE_MAX / 2, 4), nullptr);
