@@ -1,9 +1,13 @@
-local cells = {}
-for i = 0, 99 do cells[i] = 0 end
-local sum = 0
-for i = 0, 2999999 do
-    local k = i % 100
-    cells[k] = (cells[k] + i) % 1000003
-    sum = (sum + cells[k] * 3) % 1000003
+local function main()
+    local cells = {}
+    for j = 0, 999 do cells[j] = 0 end
+    local sum = 0
+    for i = 0, 15999 do
+        for j = 0, 999 do
+            cells[j] = (cells[j] + i + j) % 1000003
+            sum = (sum + cells[j]) % 1000003
+        end
+    end
+    print(sum)
 end
-print(sum)
+main()

@@ -1,9 +1,10 @@
 def main():
-    cells = [0] * 100
+    cells = [0] * 1000
     total = 0
-    for i in range(3000000):
-        cells[i % 100] = (cells[i % 100] + i) % 1000003
-        total = (total + cells[i % 100] * 3) % 1000003
+    for i in range(16000):
+        for j in range(1000):
+            cells[j] = (cells[j] + i + j) % 1000003
+            total = (total + cells[j]) % 1000003
     print(total)
 
 

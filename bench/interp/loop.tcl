@@ -1,10 +1,12 @@
 proc main {} {
-    for {set i 0} {$i < 100} {incr i} { set cells($i) 0 }
+    set cells [lrepeat 1000 0]
     set sum 0
-    for {set i 0} {$i < 3000000} {incr i} {
-        set k [expr {$i % 100}]
-        set cells($k) [expr {($cells($k) + $i) % 1000003}]
-        set sum [expr {($sum + $cells($k) * 3) % 1000003}]
+    for {set i 0} {$i < 16000} {incr i} {
+        for {set j 0} {$j < 1000} {incr j} {
+            set c [expr {([lindex $cells $j] + $i + $j) % 1000003}]
+            lset cells $j $c
+            set sum [expr {($sum + $c) % 1000003}]
+        }
     }
     puts $sum
 }
