@@ -2,10 +2,13 @@
 // precision, one conversion character) and renders integers, floats,
 // characters and texts with the programs' padding rules. Float digits come
 // from the C library at a bounded precision; everything around them (sign,
-// padding, precision beyond what the library is asked for) is done here.
+// padding, precision beyond what the library is asked for) is done here;
+// plain %f and %e of finite values take the faster std::to_chars, which
+// renders them identically.
 #include "builtins/format.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -106,22 +109,42 @@ void extendPrecision(std::string& body, const Directive& d, int missing) {
     body.insert(exponent, static_cast<std::size_t>(missing), '0');
 }
 
-// The C library's rendering of value at a precision it can honour.
+// The C library's rendering of value at a precision it can honour. No
+// rendering at kMaxFloatDigits exceeds the buffer (the largest double has
+// 309 integer digits), so one call suffices.
 std::string libraryDigits(const Directive& d, int precision, double value) {
-    std::string spec = d.alt ? "%#.*" : "%.*";
-    spec += d.conversion;
-    int size = std::snprintf(nullptr, 0, spec.c_str(), precision, value);
+    char spec[] = {'%', '#', '.', '*', d.conversion, '\0'};
+    if (!d.alt) std::memmove(spec + 1, spec + 2, 4);
+    char buffer[512];
+    int size = std::snprintf(buffer, sizeof buffer, spec, precision, value);
     if (size < 0) return "";
+    if (static_cast<std::size_t>(size) < sizeof buffer) return std::string(buffer, static_cast<std::size_t>(size));
     std::string body(static_cast<std::size_t>(size) + 1, '\0');
-    std::snprintf(body.data(), body.size(), spec.c_str(), precision, value);
+    std::snprintf(body.data(), body.size(), spec, precision, value);
     body.resize(static_cast<std::size_t>(size));
     return body;
+}
+
+// The digits of a finite value in %f or %e without the '#' flag. Both
+// produce the exactly rounded decimal with ties to even, as the C library
+// does in its default rounding mode, in the same layout (at least two
+// exponent digits), so the text is the same, much faster.
+std::string exactDigits(const Directive& d, int precision, double value) {
+    char buffer[512];
+    auto format = d.conversion == 'f' ? std::chars_format::fixed : std::chars_format::scientific;
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, format, precision);
+    if (error != std::errc()) return libraryDigits(d, precision, value);
+    return std::string(buffer, end);
+}
+
+bool hasExactDigits(const Directive& d, double value) {
+    return !d.alt && (d.conversion == 'f' || d.conversion == 'e') && std::isfinite(value);
 }
 
 void appendFloat(std::string& out, const Directive& d, double value) {
     int precision = d.precision < 0 ? 6 : d.precision;
     int asked = std::min(precision, kMaxFloatDigits);
-    std::string body = libraryDigits(d, asked, value);
+    std::string body = hasExactDigits(d, value) ? exactDigits(d, asked, value) : libraryDigits(d, asked, value);
     std::string head;
     // Only values below zero are signed: negative zero (ceil(-0.5)) and a
     // sign-bit NaN print without one.

@@ -3,6 +3,7 @@
 // saved and restored current instances, and the release of what the
 // activation created.
 #include <cstring>
+#include <vector>
 
 #include "app/context.h"
 #include "core/alloc.h"
@@ -43,23 +44,30 @@ void newSentinel(UnitContext* ctx, Frame* frame) {
     init_list(frame->instances);
 }
 
-void saveCurrents(UnitContext* ctx, function* fn, funcinst* frame) {
-    vinstlist* tail = nullptr;
-    for (vdecl* decl = fn->decls; decl; decl = nextOf(decl)) {
-        vinstlist* node = poolNew<vinstlist>(ctx);
-        node->inst = decl->current;
-        appendTo(frame->saved, tail, node);
-    }
+// The current instances a call switches are saved on one stack that grows
+// and shrinks with the calls: activations nest strictly, so each call's
+// saved instances sit on top when it ends.
+// Never destroyed: an exit from inside a call runs the static destructors
+// while calls are still active.
+std::vector<vinst*>& savedCurrents() {
+    static auto* stack = new std::vector<vinst*>;
+    return *stack;
+}
+
+void saveCurrents(function* fn, funcinst* frame) {
+    std::vector<vinst*>& stack = savedCurrents();
+    frame->savedAt = stack.size();
+    for (vdecl* decl = fn->decls; decl; decl = nextOf(decl)) stack.push_back(decl->current);
+    frame->savesCurrents = 1;
 }
 
 void restoreCurrents(function* fn, funcinst* frame) {
-    vinstlist* node = frame->saved;
-    for (vdecl* decl = fn->decls; decl && node; decl = nextOf(decl), node = nextOf(node))
-        decl->current = node->inst;
-    while (vinstlist* n = frame->saved) {
-        frame->saved = nextOf(n);
-        poolFree(n);
-    }
+    if (!frame->savesCurrents) return;
+    std::vector<vinst*>& stack = savedCurrents();
+    std::size_t at = frame->savedAt;
+    for (vdecl* decl = fn->decls; decl && at < stack.size(); decl = nextOf(decl)) decl->current = stack[at++];
+    stack.resize(frame->savedAt);
+    frame->savesCurrents = 0;
 }
 
 const char* kindWord(int base) {
@@ -273,7 +281,7 @@ funcinst* enclosingFunctionFrame(Frame* frame) {
 void i_function(UnitContext* ctx, function* fn, param* actuals, funcinst* frame) {
     setAliases(functionFrame(frame->caller), false);
     newSentinel(ctx, frame);
-    saveCurrents(ctx, fn, frame);
+    saveCurrents(fn, frame);
     if (!bindActuals(ctx, fn, actuals, frame)) return;
     setAliases(frame, true);
     instantiateLocals(ctx, fn, frame, fn->firstParam);

@@ -22,7 +22,7 @@ vinst* wholeArray(UnitContext* ctx, param* node, int argno, const char* fname, i
     }
     op* expr = node->expr;
     if (expr && expr->flag == flag && !expr->left.arr->indexes) {
-        vinst* array = expr->left.arr->array.inst;
+        vinst* array = arrayInstance(expr->left.arr);
         if (array && array->decl && array->decl->ndims == ndims) return array;
         paramError(ctx, node->line, "Array is not one dimensional");
     }
@@ -35,7 +35,7 @@ vinst* wholeArray(UnitContext* ctx, param* node, int argno, const char* fname, i
 // argument that is no element) gives null.
 void* elementSlot(UnitContext* ctx, op* expr, std::size_t size) {
     intarray* access = expr->left.arr;
-    vinst* array = access->array.inst;
+    vinst* array = arrayInstance(access);
     if (!access->indexes || !array || !array->dims || !array->value.p) return nullptr;
     std::int32_t index = calculate(ctx, access->indexes->expr);
     if (index < 0 || index >= array->dims[0]) return nullptr;
@@ -139,7 +139,9 @@ void set_par_value(UnitContext* ctx, param* node, std::int32_t value) {
     op* expr = node ? node->expr : nullptr;
     if (!expr) return;
     if (expr->flag == 9) {
-        expr->left.inst->value.i = value;
+        vinst* inst = varInstance(expr);
+        if (!inst) return;
+        inst->value.i = value;
     } else if (expr->flag == 17) {
         auto* slot = static_cast<std::int32_t*>(elementSlot(ctx, expr, sizeof(std::int32_t)));
         if (!slot) return;
@@ -154,7 +156,9 @@ void f_set_par_value(UnitContext* ctx, param* node, double value) {
     op* expr = node ? node->expr : nullptr;
     if (!expr) return;
     if (expr->flag == 10) {
-        expr->left.inst->value.f = value;
+        vinst* inst = varInstance(expr);
+        if (!inst) return;
+        inst->value.f = value;
     } else if (expr->flag == 18) {
         auto* slot = static_cast<double*>(elementSlot(ctx, expr, sizeof(double)));
         if (!slot) return;
@@ -170,8 +174,9 @@ void f_set_par_value(UnitContext* ctx, param* node, double value) {
 void t_set_par_value(UnitContext* ctx, param* node, char* value) {
     op* expr = node ? node->expr : nullptr;
     char** slot = nullptr;
-    if (expr && expr->flag == 11)
-        slot = &expr->left.inst->value.t;
+    vinst* inst = expr && expr->flag == 11 ? varInstance(expr) : nullptr;
+    if (inst)
+        slot = &inst->value.t;
     else if (expr && expr->flag == 19)
         slot = static_cast<char**>(elementSlot(ctx, expr, sizeof(char*)));
     if (!slot) {

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "app/context.h"
+#include "builtins/value_args.h"
 #include "core/alloc.h"
 #include "core/messages.h"
 #include "interp/access.h"
@@ -40,6 +41,12 @@ enum EvalClass : std::uint8_t {
     EC_GE,
     EC_EQ,
     EC_NE,
+    EC_REM,    // in place unless the divisor is zero (the routine reports it)
+    EC_FADD,
+    EC_FSUB,
+    EC_FMUL,
+    EC_FSTORE,  // float assignment to a float variable, stored in place
+    EC_STORE,  // int assignment to a variable, stored in place
 };
 
 template <class F>
@@ -47,7 +54,9 @@ bool is(OperRoutine routine, F* fn) {
     return routine.any == reinterpret_cast<void*>(fn);
 }
 
-EvalClass classifyInt(OperRoutine r) {
+EvalClass classifyInt(op* node) {
+    OperRoutine r = node->routine;
+    if (is(r, l_ass) && node->left.op && node->left.op->flag == 9) return EC_STORE;
     static IntRoutine const assigns[] = {l_ass,     l_assplus, l_assminus,  l_assmod,   l_assdiv,
                                          l_assmult, l_asslshift, l_assrshift, l_assbor, l_assband};
     for (IntRoutine a : assigns)
@@ -61,13 +70,19 @@ EvalClass classifyInt(OperRoutine r) {
         IntRoutine routine;
         EvalClass cls;
     } inPlace[] = {{l_add, EC_ADD}, {l_sub, EC_SUB}, {l_mul, EC_MUL}, {l_lt, EC_LT}, {l_le, EC_LE},
-                   {l_gt, EC_GT},   {l_ge, EC_GE},   {l_eq, EC_EQ},  {l_ne, EC_NE}};
+                   {l_gt, EC_GT},   {l_ge, EC_GE},   {l_eq, EC_EQ},  {l_ne, EC_NE},
+                   {l_rest, EC_REM}};
     for (const auto& entry : inPlace)
         if (is(r, entry.routine)) return entry.cls;
     return EC_PLAIN;
 }
 
-EvalClass classifyFloat(OperRoutine r) {
+EvalClass classifyFloat(op* node) {
+    OperRoutine r = node->routine;
+    if (is(r, r_ass) && node->left.op && node->left.op->flag == 10) return EC_FSTORE;
+    if (is(r, r_add)) return EC_FADD;
+    if (is(r, r_sub)) return EC_FSUB;
+    if (is(r, r_mul)) return EC_FMUL;
     static FltRoutine const assigns[] = {r_ass, r_assplus, r_assminus, r_assdiv, r_assmod, r_assmult};
     for (FltRoutine a : assigns)
         if (is(r, a)) return EC_ASSIGN;
@@ -79,8 +94,8 @@ EvalClass classifyFloat(OperRoutine r) {
 EvalClass classOf(op* node) {
     if (node->evalClass != EC_UNKNOWN) return static_cast<EvalClass>(node->evalClass);
     EvalClass cls = EC_PLAIN;
-    if (node->flag == 65) cls = classifyInt(node->routine);
-    if (node->flag == 66) cls = classifyFloat(node->routine);
+    if (node->flag == 65) cls = classifyInt(node);
+    if (node->flag == 66) cls = classifyFloat(node);
     if (node->flag == 67 && is(node->routine, t_ass)) cls = EC_ASSIGN;
     node->evalClass = cls;
     return cls;
@@ -94,7 +109,7 @@ const char* arrayName(const vinst* array) {
 
 // An int or float operand of an arithmetic node; false for another type.
 // Int literals and int variables that have an instance are read here.
-bool intOperand(UnitContext* ctx, op* node, std::int32_t* value) {
+[[gnu::always_inline]] inline bool intOperand(UnitContext* ctx, op* node, std::int32_t* value) {
     if (node->flag == 1) {
         *value = node->left.i;
         return true;
@@ -104,6 +119,10 @@ bool intOperand(UnitContext* ctx, op* node, std::int32_t* value) {
             *value = inst->value.i;
             return true;
         }
+    }
+    if (node->flag == 17 && node->valtype == VT_INT) {
+        *value = el_in_array(ctx, node->left.arr);
+        return true;
     }
     switch (node->valtype) {
     case VT_INT:
@@ -117,7 +136,18 @@ bool intOperand(UnitContext* ctx, op* node, std::int32_t* value) {
     }
 }
 
-bool floatOperand(UnitContext* ctx, op* node, double* value) {
+[[gnu::always_inline]] inline bool floatOperand(UnitContext* ctx, op* node, double* value) {
+    bool isFloatVariable = node->flag == 10 && node->valtype == VT_FLOAT;
+    if (isFloatVariable || (node->flag == 9 && node->valtype == VT_INT)) {
+        if (vinst* inst = varInstance(node)) {
+            *value = isFloatVariable ? inst->value.f : inst->value.i;
+            return true;
+        }
+    }
+    if (node->flag == 2 && node->valtype == VT_FLOAT) {
+        *value = node->left.f;
+        return true;
+    }
     switch (node->valtype) {
     case VT_INT:
         *value = calculate(ctx, node);
@@ -182,13 +212,29 @@ std::int32_t applyInt(UnitContext* ctx, op* node, EvalClass cls, std::int32_t le
         return left == right;
     case EC_NE:
         return left != right;
+    case EC_REM:
+        if (right != 0) return wrapRem(left, right);
+        return node->routine.l(ctx, node, left, right);
     default:
         return node->routine.l(ctx, node, left, right);
     }
 }
 
+// The store l_ass makes for a variable target, without the conversion
+// through a double that its shared store path takes.
+std::int32_t storeInt(UnitContext* ctx, op* node) {
+    std::int32_t value = calculate(ctx, node->right);
+    op* target = node->left.op;
+    vinst* inst = varInstance(target);
+    if (!inst) return l_ass(ctx, node, 0, value);
+    inst->value.i = value;
+    update_changed_attr(ctx, inst);
+    return value;
+}
+
 std::int32_t intOperator(UnitContext* ctx, op* node) {
     EvalClass cls = classOf(node);
+    if (cls == EC_STORE) return storeInt(ctx, node);
     if (cls == EC_ASSIGN) return node->routine.l(ctx, node, 0, calculate(ctx, node->right));
     if (cls == EC_TEXTCMP) return textComparison(ctx, node);
 
@@ -211,8 +257,32 @@ std::int32_t intOperator(UnitContext* ctx, op* node) {
     return applyInt(ctx, node, cls, left, right);
 }
 
+// The store r_ass makes for a float variable target.
+double storeFloat(UnitContext* ctx, op* node) {
+    double value = f_calculate(ctx, node->right);
+    vinst* inst = varInstance(node->left.op);
+    if (!inst) return r_ass(ctx, node, 0.0, value);
+    inst->value.f = value;
+    update_changed_attr(ctx, inst);
+    return value;
+}
+
+double applyFloat(UnitContext* ctx, op* node, EvalClass cls, double left, double right) {
+    switch (cls) {
+    case EC_FADD:
+        return left + right;
+    case EC_FSUB:
+        return left - right;
+    case EC_FMUL:
+        return left * right;
+    default:
+        return node->routine.r(ctx, node, left, right);
+    }
+}
+
 double floatOperator(UnitContext* ctx, op* node) {
     EvalClass cls = classOf(node);
+    if (cls == EC_FSTORE) return storeFloat(ctx, node);
     if (cls == EC_ASSIGN) return node->routine.r(ctx, node, 0.0, f_calculate(ctx, node->right));
 
     double left = 0.0;
@@ -231,7 +301,7 @@ double floatOperator(UnitContext* ctx, op* node) {
         }
         if (halted(ctx)) return 1.0;
     }
-    return node->routine.r(ctx, node, left, right);
+    return applyFloat(ctx, node, cls, left, right);
 }
 
 char* textOperator(UnitContext* ctx, op* node) {
@@ -262,10 +332,20 @@ char* textOfCall(UnitContext* ctx, action* act) {
 
 // Builtin handlers read their arguments through the builtin frame, which
 // takes instance-bound trees: arguments written in a body that runs
-// uncopied are bound for the call and released after it.
+// uncopied are bound for the call and released after it, unless the
+// handler reads nothing but their values.
+bool readsValuesOnly(action* act, const void* handler) {
+    if (act->valueArgs == 0) act->valueArgs = readsArgumentValuesOnly(handler) ? 2 : 1;
+    return act->valueArgs == 2;
+}
+
 template <class Handler>
-auto callBuiltin(UnitContext* ctx, Handler handler, param* args) {
-    if (!args || !args->expr || args->expr->type != DO_VDECL) return handler(ctx, args);
+auto callBuiltin(UnitContext* ctx, action* act, Handler handler) {
+    ++builtinCalls;
+    param* args = act->args.params;
+    if (!args || !args->expr || args->expr->type != DO_VDECL ||
+        readsValuesOnly(act, reinterpret_cast<const void*>(handler)))
+        return handler(ctx, args);
     param* bound = i_param(ctx, args);
     auto result = handler(ctx, bound);
     f_param(ctx, bound);
@@ -295,16 +375,18 @@ char* textVariable(UnitContext* ctx, op* node) {
 
 }  // namespace
 
+std::uint32_t builtinCalls = 0;
+
 void noInstance(UnitContext* ctx, const op* node) {
     const char* name = node->left.decl && node->left.decl->name ? node->left.decl->name : "";
     report(ctx, formatMsg("Internal error: Variable %s has no instance", name));
 }
 
-std::int32_t callIntBuiltin(UnitContext* ctx, action* act) { return callBuiltin(ctx, act->target.ih, act->args.params); }
+std::int32_t callIntBuiltin(UnitContext* ctx, action* act) { return callBuiltin(ctx, act, act->target.ih); }
 
-double callFltBuiltin(UnitContext* ctx, action* act) { return callBuiltin(ctx, act->target.fh, act->args.params); }
+double callFltBuiltin(UnitContext* ctx, action* act) { return callBuiltin(ctx, act, act->target.fh); }
 
-char* callTxtBuiltin(UnitContext* ctx, action* act) { return callBuiltin(ctx, act->target.th, act->args.params); }
+char* callTxtBuiltin(UnitContext* ctx, action* act) { return callBuiltin(ctx, act, act->target.th); }
 
 char* dupText(UnitContext* ctx, const char* text) {
     if (!text) text = "";
@@ -338,7 +420,9 @@ long elementOffset(UnitContext* ctx, intarray* access, TooFewReport how) {
                 report(ctx, formatMsg("Error: Too few indexes in access to array %s.", arrayName(array)));
             return -1;
         }
-        std::int32_t i = calculate(ctx, index->expr);
+        op* expr = index->expr;
+        vinst* variable = expr && expr->flag == 9 ? varInstance(expr) : nullptr;
+        std::int32_t i = variable ? variable->value.i : calculate(ctx, expr);
         if (i < 0 || i >= dims[d]) {
             paramErrorDS(ctx, index->line, "Array index out of bounds: %s[%ld] does not exist.",
                          arrayName(array), static_cast<long>(i));
@@ -604,8 +688,7 @@ double set_op(UnitContext* ctx, op* target, double value) {
     return changeNumber(ctx, target, SetValue{value});
 }
 
-void update_changed_attr(UnitContext* ctx, vinst* inst) {
-    if (!inst || !inst->dependents) return;
+void queueDependents(UnitContext* ctx, vinst* inst) {
     LearnUnit* unit = ctx->learnUnit;
     if (!unit) return;
     // Storing into every element of an array read by many objects would

@@ -7,6 +7,7 @@
 // interpreter run. All records are zero-filled when allocated; their zero
 // state is their empty state.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "core/lists.h"
@@ -219,6 +220,7 @@ struct action {
     } args{};
     int line = 0;
     std::uint8_t type = 0;  // ActionKind
+    std::uint8_t valueArgs = 0;  // builtins: 0 undecided, 1 no, 2 handler reads only values
 };
 
 // Point of a point list given through a generator argument.
@@ -348,7 +350,8 @@ struct funcinst : Frame {
     GraphObj* graphs = nullptr;
     InpObj* inputs = nullptr;
     elemref* elemRefs = nullptr;
-    vinstlist* saved = nullptr;
+    std::size_t savedAt = 0;       // where its saved current instances start on the save stack
+    std::uint8_t savesCurrents = 0;
     int freezeCount = 0;
     std::uint8_t sharedBody = 0;  // body is the function's parsed body, not a copy
 };

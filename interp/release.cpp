@@ -231,7 +231,6 @@ void f_funcinst(UnitContext* ctx, funcinst* frame) {
     f_inpobj(ctx, frame->inputs);
     f_vinsts(ctx, frame->instances);
     if (!frame->sharedBody) f_simulate(ctx, frame->body, 0);
-    releaseList(frame->saved, [](vinstlist* n) { poolFree(n); });
     releaseList(frame->elemRefs, [ctx](elemref* e) {
         f_intarray(ctx, e->access);
         TamFree(e);

@@ -29,6 +29,19 @@ std::uint64_t lastSerial = 0;
 
 void serveEvents(UnitContext* ctx) { TamServeEvents(ctx); }
 
+// The display and the signals are looked at after every statement that
+// called a builtin (which may have drawn, queued requests or waited) and
+// otherwise every few statements: enough to answer the window within a
+// clock tick, without the look's cost on every step of a tight loop.
+constexpr int kStatementsPerService = 16;
+int statementsToService = kStatementsPerService;
+
+void serveEventsAfter(UnitContext* ctx, std::uint32_t builtinsBefore) {
+    if (builtinCalls == builtinsBefore && --statementsToService > 0) return;
+    statementsToService = kStatementsPerService;
+    serveEvents(ctx);
+}
+
 long long nowMillis() {
     timeval tv{};
     gettimeofday(&tv, nullptr);
@@ -231,6 +244,7 @@ void simulate(UnitContext* ctx, simaction* list) {
     if (ctx->urlFieldHasFocus) waitWhileTyping(ctx);
     if (halted(ctx)) return;
     for (simaction* s = list; s; s = nextOf(s)) {
+        std::uint32_t builtinsBefore = builtinCalls;
         if (s->nested) {
             simaction* control = s->nested;
             if (control->control)
@@ -248,7 +262,7 @@ void simulate(UnitContext* ctx, simaction* list) {
             createObject(ctx, s);
         }
         if (halted(ctx)) return;
-        serveEvents(ctx);
+        serveEventsAfter(ctx, builtinsBefore);
     }
 }
 

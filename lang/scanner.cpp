@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "app/shutdown.h"
 #include "core/alloc.h"
@@ -80,7 +81,7 @@ void TokenArray::add(int sym, int line, const char* text, std::size_t length) {
 namespace {
 
 struct Keyword {
-    const char* word;
+    std::string_view word;
     int sym;
 };
 
@@ -157,7 +158,7 @@ private:
     int keywordOf() const {
         if (len_ > 9) return SYM_ID;
         for (const Keyword& k : kKeywords)
-            if (std::strlen(k.word) == len_ && std::memcmp(k.word, text_, len_) == 0) return k.sym;
+            if (k.word == std::string_view(text_, len_)) return k.sym;
         return SYM_ID;
     }
 

@@ -3,7 +3,10 @@
 // unknown directives, %n, and fields too large to honour.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <variant>
 #include <vector>
@@ -97,6 +100,50 @@ TEST(Format, HugeFieldsAreBounded) {
     EXPECT_EQ(wide.size(), static_cast<std::size_t>(kMaxFieldWidth));
     EXPECT_EQ(format("%.99999999f", {1.0}).size(), static_cast<std::size_t>(kMaxFieldWidth) + 2);
     EXPECT_EQ(format("%f %e", {1e308, -1e-308}).substr(0, 4), "1000");
+}
+
+// The float conversions must render every value as the C library does,
+// whatever route the digits take: ties at every precision, tiny and huge
+// magnitudes, random bit patterns, negative zero, and the flags around the
+// digits.
+double sampleValue(std::mt19937_64& rng, int family) {
+    std::uint64_t r = rng();
+    switch (family) {
+    case 0: {
+        double v;
+        std::memcpy(&v, &r, sizeof v);
+        return v;
+    }
+    case 1:  // dyadic fractions: exact ties at some precision
+        return std::ldexp(static_cast<double>(static_cast<std::int64_t>(r >> 20)), -static_cast<int>(r % 64));
+    case 2:
+        return static_cast<std::int32_t>(r) * 0.25 + static_cast<double>(r >> 60) * 1e-3;
+    default:
+        return std::ldexp(static_cast<double>(r % 1000003), static_cast<int>(r >> 54) - 512);
+    }
+}
+
+TEST(Format, FloatsMatchTheCLibrary) {
+    static const char* const directives[] = {"%f", "%e", "%.0f", "%.0e", "%.1f", "%.2e", "%.17f",
+                                             "%.39e", "%.39f", "%-14.3f|", "%014.5e",
+                                             "%#.0f", "%#e", "%E", "%g", "%.12g", "%10.4G"};
+    std::mt19937_64 rng(20261208);
+    char expected[1024];
+    long checked = 0;
+    for (int i = 0; i < 25000; ++i) {
+        double value = sampleValue(rng, i % 4);
+        for (const char* directive : directives) {
+            std::snprintf(expected, sizeof expected, directive, value);
+            // The sign of a negative zero or a NaN is not printed.
+            const char* library = expected;
+            if (!(value < 0) && std::strchr(expected, '-') && (value == 0 || std::isnan(value))) continue;
+            ASSERT_EQ(format(directive, {value}), library) << directive << " of " << std::hexfloat << value;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 400000);
+    EXPECT_EQ(format("%f %e %.1f", {-0.0, -0.0, 0.25}), "0.000000 0.000000e+00 0.2");
+    EXPECT_EQ(format("%.0f %.0f %.2f", {0.5, 1.5, 2.675}), "0 2 2.67");
 }
 
 }  // namespace
