@@ -46,7 +46,7 @@ enum EvalClass : std::uint8_t {
     EC_FSUB,
     EC_FMUL,
     EC_FSTORE,  // float assignment to a float variable, stored in place
-    EC_STORE,  // int assignment to a variable, stored in place
+    EC_STORE,  // int assignment to a variable or element, stored in place
 };
 
 template <class F>
@@ -56,7 +56,7 @@ bool is(OperRoutine routine, F* fn) {
 
 EvalClass classifyInt(op* node) {
     OperRoutine r = node->routine;
-    if (is(r, l_ass) && node->left.op && node->left.op->flag == 9) return EC_STORE;
+    if (is(r, l_ass) && node->left.op && (node->left.op->flag == 9 || node->left.op->flag == 17)) return EC_STORE;
     static IntRoutine const assigns[] = {l_ass,     l_assplus, l_assminus,  l_assmod,   l_assdiv,
                                          l_assmult, l_asslshift, l_assrshift, l_assbor, l_assband};
     for (IntRoutine a : assigns)
@@ -225,6 +225,16 @@ std::int32_t applyInt(UnitContext* ctx, op* node, EvalClass cls, std::int32_t le
 std::int32_t storeInt(UnitContext* ctx, op* node) {
     std::int32_t value = calculate(ctx, node->right);
     op* target = node->left.op;
+    if (target->flag == 17) {
+        intarray* access = target->left.arr;
+        long offset = elementOffset(ctx, access, TooFewReport::ErrorMsg);
+        if (offset < 0) return value;
+        vinst* array = arrayInstance(access);
+        if (!array->value.ia) return value;
+        array->value.ia[offset] = value;
+        update_changed_attr(ctx, array);
+        return value;
+    }
     vinst* inst = varInstance(target);
     if (!inst) return l_ass(ctx, node, 0, value);
     inst->value.i = value;
