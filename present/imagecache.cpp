@@ -79,14 +79,20 @@ Picture* getImage(UnitContext* ctx, const char* name) {
     // Checked before the cache, which may hold a local picture that a
     // trusted program loaded.
     if (!mayReadURL(ctx, name, "load local image")) return head;
-    if (Picture* hit = findEntry(head, name)) {
+    // Entries are keyed by the URL the name stands for, not by the name as
+    // written: a relative name means another picture in a program loaded
+    // from elsewhere, and two spellings of one URL share the picture.
+    char* canonical = simplifyURL(ctx, name);
+    const std::string key = canonical ? canonical : name;
+    TamFree(canonical);
+    if (Picture* hit = findEntry(head, key.c_str())) {
         moveBehindHead(head, hit);
         return hit;
     }
     Picture* fresh = newEntry(ctx);
     ImageLoad result = createImage(fresh, ctx, name);
     if (result == ImageLoad::Loaded && fresh->width > 0) {
-        addEntry(ctx, head, fresh, name);
+        addEntry(ctx, head, fresh, key.c_str());
         return fresh;
     }
     killImage(ctx, fresh);
