@@ -3,7 +3,10 @@
 // record through the statement interpreter.
 #include "interp/control.h"
 
+#include <string>
+
 #include "app/context.h"
+#include "core/alloc.h"
 #include "core/messages.h"
 #include "interp/eval.h"
 #include "interp/numeric.h"
@@ -27,20 +30,47 @@ bool condition(UnitContext* ctx, op* cond) {
 }
 
 struct SwitchValue {
-    bool isInt;
+    std::uint8_t type;
     std::int32_t i;
     double f;
+    std::string text;
 };
 
+SwitchValue switchValue(UnitContext* ctx, op* expr) {
+    SwitchValue value{};
+    value.type = expr ? expr->valtype : std::uint8_t(VT_FLOAT);
+    if (value.type == VT_INT) {
+        value.i = calculate(ctx, expr);
+    } else if (value.type == VT_TEXT) {
+        char* text = t_calc_dup(ctx, expr);
+        if (text) value.text = text;
+        TamFree(text);
+    } else {
+        value.type = VT_FLOAT;
+        value.f = f_calculate(ctx, expr);
+    }
+    return value;
+}
+
+// Texts match texts only, numbers numbers only.
 bool caseMatches(UnitContext* ctx, const SwitchValue& value, op* label) {
     if (!label) return false;
+    bool textLabel = label->valtype == VT_TEXT;
+    if (textLabel != (value.type == VT_TEXT)) return false;
+    if (textLabel) {
+        char* text = t_calc_dup(ctx, label);
+        bool same = value.text == (text ? text : "");
+        TamFree(text);
+        return same;
+    }
+    bool isInt = value.type == VT_INT;
     if (label->valtype == VT_INT) {
         std::int32_t c = calculate(ctx, label);
-        return value.isInt ? c == value.i : c == truncTowardZero(value.f);
+        return isInt ? c == value.i : c == truncTowardZero(value.f);
     }
     if (label->valtype == VT_FLOAT) {
         double c = f_calculate(ctx, label);
-        return value.isInt ? c == static_cast<double>(value.i) : c == value.f;
+        return isInt ? c == static_cast<double>(value.i) : c == value.f;
     }
     return false;
 }
@@ -69,13 +99,7 @@ void FOR(UnitContext* ctx, simaction* control) {
 // The first case whose label equals the switch value runs, else the
 // default branch; there is no fall-through.
 void SWITCH(UnitContext* ctx, simaction* control) {
-    SwitchValue value{};
-    op* expr = control->cond;
-    value.isInt = expr && expr->valtype == VT_INT;
-    if (value.isInt)
-        value.i = calculate(ctx, expr);
-    else
-        value.f = f_calculate(ctx, expr);
+    SwitchValue value = switchValue(ctx, control->cond);
     simaction* fallback = nullptr;
     for (simaction* c = nextOf(control); c; c = nextOf(c)) {
         if (halted(ctx)) return;

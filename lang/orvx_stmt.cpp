@@ -54,8 +54,9 @@ bool isConstantExpr(const op* node) {
 // A case label written as a text literal stands for a number: the number
 // the whole text spells ("2", "-1.5"), or else the code of its single
 // character as getchar and getc return it ("a"), so key handlers can
-// switch on characters. Any other text keeps its text value and never
-// matches, since switch values are numbers.
+// switch on characters. Any other text keeps its text value, which only
+// a text switch value can match. A switch on a text keeps all its text
+// labels as they are written.
 op* numericCaseLabel(UnitContext* ctx, op* label) {
     const char* text = label->left.t;
     char* end = nullptr;
@@ -266,7 +267,7 @@ void ParserState::switchStmnt(Block* block, StmtList& out) {
             bool textLabel = LA(1) == TEXTLIT && LA(2) == SYM_COLON;
             op* label = binaryLevel(block, 1);
             if (failed) return;
-            if (textLabel) label = numericCaseLabel(ctx, label);
+            if (textLabel && value->valtype != VT_TEXT) label = numericCaseLabel(ctx, label);
             branch->cond = label;
             if (!isConstantExpr(label)) error("Case label is not a constant");
         } else {
