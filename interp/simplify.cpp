@@ -224,12 +224,15 @@ action* SimplifyAction(UnitContext* ctx, action* src, Attrib* attr, int* hasCall
     return act;
 }
 
+// The instance's mark that all its dependents are queued stays: every
+// caller queues the new attribute as soon as it is built. Clearing it
+// here made each store into a variable that a loop's objects read walk
+// all the objects made so far.
 void addattr(UnitContext* ctx, vinst* inst, Attrib* attr) {
     if (!inst || !attr) return;
     depnode* dep = mustNew<depnode>(ctx);
     dep->attr = attr;
     pushFront(inst->dependents, dep);
-    inst->queuedEpoch = 0;
     srclink* link = mustNew<srclink>(ctx);
     link->dep = dep;
     link->inst = inst;
