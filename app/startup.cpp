@@ -11,8 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 
+#include "app/cmdline.h"
 #include "app/context.h"
 #include "app/limits.h"
 #include "app/driver.h"
@@ -140,6 +142,7 @@ void loadProgram(UnitContext* ctx, const char* name) {
 }  // namespace
 
 int talvixMain(int argc, char** argv) {
+    if (std::optional<int> status = answerInfoOption(argc, argv)) return *status;
     UnitContext* ctx = newContext();
     openServerPipes(ctx);
     ctx->soundServerPid = startServer(ctx, waveserver, "sound");

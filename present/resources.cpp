@@ -233,19 +233,31 @@ void storeDefault(const XtResource& resource, AppResources* out) {
         *reinterpret_cast<int*>(field) = static_cast<int>(value);
 }
 
+std::vector<XrmOptionDescRec> allOptions() {
+    std::vector<XrmOptionDescRec> options(appOptions, appOptions + appOptionCount);
+    options.insert(options.end(), std::begin(toolkitOptions), std::end(toolkitOptions));
+    return options;
+}
+
+// The options found become resources of the database returned; they are
+// removed from the argument vector.
+XrmDatabase parseCommandLine(const std::string& name, int* argc, char** argv) {
+    XrmInitialize();
+    std::vector<XrmOptionDescRec> options = allOptions();
+    XrmDatabase commandLine = nullptr;
+    XrmParseCommand(&commandLine, options.data(), static_cast<int>(options.size()), name.c_str(),
+                    argc, argv);
+    return commandLine;
+}
+
 // The texts of the resources live in it until the process ends.
 XrmDatabase resourceDatabase = nullptr;
 
 }  // namespace
 
 void readResourcesWithoutDisplay(int* argc, char** argv, AppResources* out) {
-    XrmInitialize();
     std::string name = appName(*argc, argv);
-    std::vector<XrmOptionDescRec> options(appOptions, appOptions + appOptionCount);
-    options.insert(options.end(), std::begin(toolkitOptions), std::end(toolkitOptions));
-    XrmDatabase commandLine = nullptr;
-    XrmParseCommand(&commandLine, options.data(), static_cast<int>(options.size()), name.c_str(),
-                    argc, argv);
+    XrmDatabase commandLine = parseCommandLine(name, argc, argv);
     XrmDatabase db = fileDatabase();
     XrmMergeDatabases(commandLine, &db);
     if (resourceDatabase) XrmDestroyDatabase(resourceDatabase);
@@ -254,4 +266,9 @@ void readResourcesWithoutDisplay(int* argc, char** argv, AppResources* out) {
         storeDefault(appResources[i], out);
         if (const char* text = lookup(db, name, appResources[i])) storeValue(appResources[i], text, out);
     }
+}
+
+void removeKnownOptions(int* argc, char** argv) {
+    if (XrmDatabase options = parseCommandLine(appName(*argc, argv), argc, argv))
+        XrmDestroyDatabase(options);
 }

@@ -30,3 +30,7 @@ extern String fallbackResources[];
 // all without a display. Texts in the result belong to a database that
 // lives until the process ends.
 void readResourcesWithoutDisplay(int* argc, char** argv, AppResources* out);
+
+// Removes the player's and the toolkit's options, with their values, from
+// the argument vector and reads nothing.
+void removeKnownOptions(int* argc, char** argv);
