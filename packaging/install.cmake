@@ -44,9 +44,10 @@ set(CPACK_PACKAGE_NAME talvix)
 set(CPACK_PACKAGE_VENDOR "Talvix")
 set(CPACK_PACKAGE_CONTACT "Talvix developers <talvix@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_PACKAGE_DESCRIPTION "Talvix loads an Orvex program (.kiv) from a file or a URL \
-and plays it in a small browser window: windows of graphic objects whose attributes \
-follow the program's variables, mouse and keyboard input, images, sound and music.")
+set(CPACK_PACKAGE_DESCRIPTION "Talvix loads an Orvex program (.kiv) from a file or a URL and\n\
+plays it in a small browser window: windows of graphic objects whose\n\
+attributes follow the program's variables, mouse and keyboard input,\n\
+images, sound and music.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -368,7 +368,11 @@ def playground_example(binary):
     object and back leaves the picture as it was (but for the count of
     grabs)."""
     example = os.path.join(PROGRAMS, "..", "..", "..", "examples", "playground.kiv")
-    process = subprocess.Popen([binary, "-mb", "0", os.path.abspath(example)],
+    play_playground(binary, os.path.abspath(example))
+
+
+def play_playground(binary, example, cwd=None):
+    process = subprocess.Popen([binary, "-mb", "0", example], cwd=cwd,
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     try:
         wait_for_window([])
