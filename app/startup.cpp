@@ -120,14 +120,26 @@ const char* programArgument(int argc, char** argv) {
     return program;
 }
 
+// Desktops may pass a local file as a plain path, whose bytes a URL would
+// misread (a non-ASCII name, a % or # in it): such a file is opened
+// through its escaped file: URL. Other names go to the URL layer as given.
+std::string openableName(const char* name) {
+    if (!pathNeedsEscapes(name) || access(name, F_OK) != 0) return name;
+    char* url = fileURLOfPath(name);
+    std::string result = url ? url : name;
+    TamFree(url);
+    return result;
+}
+
 // The name is made canonical before it is opened: opening makes the
 // document the base anchor, against which a relative name would be
 // resolved a second time. A program that cannot be opened leaves the name
 // as the user gave it in the URL field.
 void loadProgram(UnitContext* ctx, const char* name) {
     ctx->scanFileName = safestrdup(name);
-    char* url = canonizedURL(ctx, name);
-    if (!url) url = safestrdup(name);
+    std::string openName = openableName(name);
+    char* url = canonizedURL(ctx, openName.c_str());
+    if (!url) url = safestrdup(openName.c_str());
     KivStream* stream = KivOpen(ctx, url);
     if (!ctx->parseOnly) setURL(ctx, stream ? url : name);
     if (stream) {

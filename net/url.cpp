@@ -264,3 +264,33 @@ char* localPathOfURL(const char* url) {
     path = firstName == std::string::npos ? std::string() : path.substr(firstName);
     return safestrdup(withLeadingSlash(unescape(path)).c_str());
 }
+
+bool pathNeedsEscapes(const char* path) {
+    for (const char* c = path ? path : ""; *c; ++c) {
+        auto byte = static_cast<unsigned char>(*c);
+        if (byte < 32 || byte > 126 || byte == '%' || byte == '#' || byte == '?') return true;
+    }
+    return false;
+}
+
+char* fileURLOfPath(const char* path) {
+    std::string absolute = path ? path : "";
+    if (absolute.empty() || absolute[0] != '/') {
+        char cwd[PATH_MAX];
+        if (!getcwd(cwd, sizeof cwd)) return nullptr;
+        absolute = std::string(cwd) + "/" + absolute;
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string url = "file://localhost";
+    for (char c : absolute) {
+        auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || std::strchr("/-._~!$&'()*+,;=:@", byte)) {
+            url += c;
+        } else {
+            url += '%';
+            url += kHex[byte >> 4];
+            url += kHex[byte & 15];
+        }
+    }
+    return safestrdup(url.c_str());
+}

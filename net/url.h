@@ -63,3 +63,11 @@ bool isFileURL(const char* url);
 // The local path a file: URL names (newly allocated, %XX escapes
 // undone), or null for any other URL.
 char* localPathOfURL(const char* url);
+// Whether a URL would misread the local path: it holds %, #, ?, control
+// characters or bytes above 127.
+bool pathNeedsEscapes(const char* path);
+// The file://localhost URL (newly allocated) whose local path is the given
+// path: every byte outside the few a URL path keeps as they are is
+// escaped. A relative path is taken from the working directory; null when
+// that is unknown.
+char* fileURLOfPath(const char* path);

@@ -93,6 +93,20 @@ TEST(Url, LocalPathOfFileUrls) {
     EXPECT_EQ(localPathOfURL("http://host/a.kiv"), nullptr);
 }
 
+// Desktops pass local files as plain paths too; their escaped URLs must
+// name the same file, with nothing cut as a control character.
+TEST(Url, LocalPathsSurviveTheWayThroughFileUrls) {
+    for (const char* path : {"/tmp/\xc3\x9c" "bung 1.kiv", "/tmp/50%25 off#2?.kiv", "/tmp/\x9f\x01.kiv"}) {
+        std::string url = take(fileURLOfPath(path));
+        UnitContext ctx;
+        EXPECT_EQ(take(canonizedURL(&ctx, url.c_str())), url);
+        EXPECT_EQ(take(localPathOfURL(url.c_str())), path);
+        EXPECT_TRUE(pathNeedsEscapes(path)) << path;
+    }
+    EXPECT_EQ(take(fileURLOfPath("my file.kiv")), "file://localhost" + cwd() + "/my%20file.kiv");
+    EXPECT_FALSE(pathNeedsEscapes("/tmp/my program (2).kiv"));
+}
+
 class StreamTest : public testing::Test {
 protected:
     void SetUp() override {
