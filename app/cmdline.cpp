@@ -43,6 +43,8 @@ constexpr const char kUsage[] =
     "  -mb n         menuBarOn: 0 hides the menu bar and the URL field (default 1)\n"
     "  -perfect      perfectCols: on 8-bit displays, use a private colormap for\n"
     "                exact colours\n"
+    "  -dl n         downloadLimit: megabytes one fetch may bring; a larger\n"
+    "                download fails with a message, 0 means no limit (default 256)\n"
     "  --help        print this text and exit\n"
     "  --version     print the version and exit\n"
     "\n"
@@ -97,7 +99,8 @@ InfoOption requestedInfo(int argc, char** argv) {
 std::string jpegVersion() {
     jpeg_error_mgr errors{};
     jpeg_std_error(&errors);
-    const char* text = JMSG_VERSION <= errors.last_jpeg_message ? errors.jpeg_message_table[JMSG_VERSION] : nullptr;
+    const char* text =
+        JMSG_VERSION <= errors.last_jpeg_message ? errors.jpeg_message_table[JMSG_VERSION] : nullptr;
     std::string version;
     for (const char* c = text ? text : "unknown"; *c; ++c)
         if (*c != ' ' || (!version.empty() && version.back() != ' ')) version += *c;

@@ -31,9 +31,16 @@ INSTALLED = [
     "share/talvix/examples/playground.kiv",
 ]
 
-OPTIONS = [("-rd", "redirectStderr"), ("-ala", "allowLocalAccess"), ("-alw", "allowLocalWrite"),
-           ("-url", "defaultURL"), ("-po", "parseOnly"), ("-mb", "menuBarOn"),
-           ("-perfect", "perfectCols")]
+
+def documented_options():
+    """(option, resource) of every player option in the README's table."""
+    with open(os.path.join(SOURCE, "README.md")) as f:
+        options = re.findall(r"^\| `(-\w+)[^`]*` \| `(\w+)` \(`\w+`\) \|", f.read(), re.M)
+    check(len(options) >= 7, f"options table of the README not found: {options}")
+    return options
+
+
+OPTIONS = documented_options()
 
 # Says which file ran, then ends the player.
 OPENED = """int main()
@@ -120,7 +127,8 @@ def installed_tree(binary):
     check(status == 0 and out.startswith("talvix "), f"installed --version: {status} {err!r}")
     desktop = os.path.join(prefix, "share/applications/talvix.desktop")
     done = subprocess.run(["desktop-file-validate", "--no-hints", desktop], capture_output=True, text=True)
-    check(done.returncode == 0 and not done.stdout + done.stderr, f"desktop entry: {done.stdout}{done.stderr}")
+    check(done.returncode == 0 and not done.stdout + done.stderr,
+          f"desktop entry: {done.stdout}{done.stderr}")
     check_manual(os.path.join(prefix, "share/man/man1/talvix.1.gz"))
     # The installed player on an installed example, far from the build.
     play_playground(os.path.join(prefix, "bin", "talvix"),
