@@ -267,7 +267,12 @@ def missing_file_from_desktop(binary):
     process, window = start_window(exec_line(prefix, missing), environment(XENVIRONMENT=resources))
     try:
         text = f"Status : Could not open {missing}."
-        width = status_width(window) * len("Status : Initializing...") / initial
+        deadline = time.time() + 5
+        while True:
+            width = status_width(window) * len("Status : Initializing...") / initial
+            if abs(width - len(text)) < 1 or time.time() > deadline:
+                break
+            time.sleep(0.1)
         check(abs(width - len(text)) < 1, f"status text {width:.1f} characters wide, {len(text)} expected")
         xdotool("mousemove", window[0] + 200, window[1] + 37, "click", 1)
         xdotool("key", "ctrl+a", "ctrl+k")
