@@ -2,8 +2,8 @@
 named talvix_<version>_<arch>.deb, its Depends worked out from the
 libraries the player links, its payload the installed tree under /usr,
 with files in the folders whose triggers refresh Debian's MIME and desktop
-databases; unpacked into a throw-away root, the player there answers
---version without a display.
+databases; unpacked into a throw-away root, the player there names no
+folder of the build and answers --version without a display.
 
 Arguments: the source folder, a build folder for the package, and the
 compiler launcher of the main build (may be empty)."""
@@ -91,6 +91,11 @@ def package(source, build, launcher):
     check_payload(deb)
     root = fresh_tmpdir()
     step("dpkg", "-x", deb, root)
+    # Nothing in the player may lead back to where it was built.
+    with open(os.path.join(root, "usr/bin/talvix"), "rb") as f:
+        player = f.read()
+    for folder in [source, build]:
+        check(os.path.abspath(folder).encode() not in player, f"the player names {folder}")
     done = subprocess.run([os.path.join(root, "usr/bin/talvix"), "--version"],
                           env=environment(DISPLAY=None), capture_output=True, text=True)
     check(done.returncode == 0 and done.stdout.startswith(f"talvix {version}\n"),
