@@ -67,9 +67,11 @@ constexpr const char kUsage[] =
     "  TALVIX_MIDI_SINK    record music events to this file instead of a device\n"
     "\n"
     "Exit status:\n"
-    "  0   normal end, also after a parse-only run, --help and --version\n"
-    "  1   fatal error, for example no X display\n"
+    "  0   normal end, also after a parse-only run, --help, --version, Quit\n"
+    "      and the window manager's close button\n"
+    "  1   fatal error, for example no X display; or ended by SIGHUP\n"
     "  2   ended by SIGINT\n"
+    "  3   ended by SIGQUIT\n"
     "  15  ended by SIGTERM\n"
     "\n"
     "See talvix(1) for more.\n";

@@ -94,7 +94,7 @@ def help_and_version(binary):
               f"{args}: status {status}, stderr {err!r}, stdout {out[:80]!r}")
         for option, resource in OPTIONS:
             check(re.search(rf"^  {option} .*{resource}", out, re.M), f"{option} missing from help")
-        for word in ["KIVLIBPATH", "BROWSER", "Exit status", "15  ended by SIGTERM"]:
+        for word in ["KIVLIBPATH", "BROWSER", "Exit status", "3   ended by SIGQUIT", "15  ended by SIGTERM"]:
             check(word in out, f"{word} missing from help")
     wanted = [f"talvix {project_version()}", f"libcurl {curl_runtime_version()}"]
     for args in [["--version"], ["-display", ":0", "--vers", "x.kiv"], ["--version", "--help"]]:
