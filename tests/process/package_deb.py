@@ -22,8 +22,6 @@ PAYLOAD = [
     "./usr/share/icons/hicolor/scalable/apps/talvix.svg",
     "./usr/share/man/man1/talvix.1.gz",
     "./usr/share/mime/packages/talvix.xml",
-    "./usr/share/talvix/examples/hello.kiv",
-    "./usr/share/talvix/examples/playground.kiv",
 ]
 
 # Shared libraries the player links, by the Debian packages that hold them.
@@ -75,10 +73,12 @@ def check_control(deb, version):
     check(not any(package.endswith("-dev") for package in depends), f"Depends {fields['Depends']}")
 
 
-def check_payload(deb):
+def check_payload(deb, source):
+    examples = ["./usr/share/talvix/examples/" + name
+                for name in os.listdir(os.path.join(source, "examples")) if name.endswith(".kiv")]
     listing = step("dpkg-deb", "-c", deb)
     files = sorted(line.split()[-1] for line in listing.splitlines() if not line.startswith("d"))
-    check(files == PAYLOAD, f"payload {files}")
+    check(files == sorted(PAYLOAD + examples), f"payload {files}")
     for folder in trigger_folders():
         check(any(name.startswith("." + folder + "/") for name in files), f"nothing under {folder}")
 
@@ -88,7 +88,7 @@ def package(source, build, launcher):
         version = re.search(r"project\(talvix VERSION ([0-9.]+)", f.read()).group(1)
     deb = build_package(source, build, launcher)
     check_control(deb, version)
-    check_payload(deb)
+    check_payload(deb, source)
     root = fresh_tmpdir()
     step("dpkg", "-x", deb, root)
     # Nothing in the player may lead back to where it was built.

@@ -27,9 +27,9 @@ INSTALLED = [
     "share/icons/hicolor/scalable/apps/talvix.svg",
     "share/man/man1/talvix.1.gz",
     "share/mime/packages/talvix.xml",
-    "share/talvix/examples/hello.kiv",
-    "share/talvix/examples/playground.kiv",
-]
+] + ["share/talvix/examples/" + name for name in os.listdir(os.path.join(SOURCE, "examples"))
+     if name.endswith(".kiv")]
+INSTALLED.sort()
 
 
 def documented_options():
