@@ -45,6 +45,8 @@ struct DisplayState {
     // it: exposures repaint from it while no program runs.
     Picture* lastScreen = nullptr;
     bool refreshing = false;      // a refresh is running (attributes may call functions)
+    bool drawFontChanged = false; // the drawing context holds a font other than the default
+    bool drawClipped = false;     // the drawing context holds a clip
 };
 
 // The colour-name converter stops using a display state being freed.
@@ -60,6 +62,9 @@ const char* dashPattern(int number, int* length);
 // Sets the foreground (and for dithered codes the fill style, stipple and
 // background) of a display-depth GC from a pixel code.
 void setColourCode(DisplayState* ds, GC gc, std::uint32_t code);
+// The same as values to change (foreground, and for dithered codes the
+// fill style, stipple and background), added to mask.
+void colourValues(DisplayState* ds, std::uint32_t code, XGCValues* v, unsigned long* mask);
 // One plain pixel of a code at (x, y): dithered codes alternate in a
 // checkerboard, grey levels follow their raster on 1-bit displays.
 unsigned long pixelOfCodeAt(DisplayState* ds, std::uint32_t code, int x, int y);

@@ -21,6 +21,7 @@
 #include "present/image.h"
 #include "present/picture.h"
 #include "present/textlayout.h"
+#include "present/update.h"
 
 namespace {
 
@@ -34,10 +35,19 @@ short clampCoord(long long v) {
 
 int attrInt(const Attrib* a, int fallback) { return a ? a->value.i : fallback; }
 
+// Most objects have a handful of points; those fit without allocating.
+constexpr int kInlinePoints = 8;
+
 struct Shape {
-    std::vector<XPoint> pts;  // shifted points, first repeated at the end
+    XPoint* pts = nullptr;    // shifted points, first repeated at the end
     int n = 0;                // number of object points
     int x = 0, y = 0, width = 0, height = 0;  // rectangle of the first two points
+    XPoint inlinePts[kInlinePoints + 1];
+    std::vector<XPoint> manyPts;
+
+    Shape() = default;
+    Shape(const Shape&) = delete;
+    Shape& operator=(const Shape&) = delete;
 };
 
 // Target of one draw: the picture (display depth) and, with a level node,
@@ -89,7 +99,7 @@ void fillPolygon(const Target& t, Drawable d, GC gc, const Shape& s, GraphObj*) 
         XDrawPoint(t.dpy, d, gc, s.pts[0].x, s.pts[0].y);
         return;
     }
-    fillPolygonBounded(t.dpy, d, gc, s.pts.data(), s.n, s.n <= 3 ? Convex : Complex, t.area);
+    fillPolygonBounded(t.dpy, d, gc, s.pts, s.n, s.n <= 3 ? Convex : Complex, t.area);
 }
 // Polygons close back to the first point; two points are one segment.
 void outlinePolygon(const Target& t, Drawable d, GC gc, const Shape& s, GraphObj*) {
@@ -98,7 +108,7 @@ void outlinePolygon(const Target& t, Drawable d, GC gc, const Shape& s, GraphObj
         return;
     }
     int count = s.n == 2 ? 2 : s.n + 1;
-    drawLinesBounded(t.dpy, d, gc, s.pts.data(), count);
+    drawLinesBounded(t.dpy, d, gc, s.pts, count);
 }
 // Lines and points are open polylines.
 void outlineOpen(const Target& t, Drawable d, GC gc, const Shape& s, GraphObj*) {
@@ -106,7 +116,7 @@ void outlineOpen(const Target& t, Drawable d, GC gc, const Shape& s, GraphObj*) 
         XDrawPoint(t.dpy, d, gc, s.pts[0].x, s.pts[0].y);
         return;
     }
-    drawLinesBounded(t.dpy, d, gc, s.pts.data(), s.n);
+    drawLinesBounded(t.dpy, d, gc, s.pts, s.n);
 }
 
 const KindOps* opsFor(int kind) {
@@ -128,7 +138,12 @@ bool prepareShape(GraphObj* obj, int offx, int offy, Shape* s) {
     const std::int32_t* coords = obj->points ? obj->points->shown.coords : nullptr;
     s->n = coords ? obj->npoints : 0;
     if (s->n <= 0) return false;
-    s->pts.resize(size_t(s->n) + 1);
+    if (s->n <= kInlinePoints) {
+        s->pts = s->inlinePts;
+    } else {
+        s->manyPts.resize(size_t(s->n) + 1);
+        s->pts = s->manyPts.data();
+    }
     for (int i = 0; i < s->n; ++i) {
         s->pts[i].x = clampCoord((long long)coords[2 * i] + offx);
         s->pts[i].y = clampCoord((long long)coords[2 * i + 1] + offy);
@@ -194,14 +209,43 @@ Pixmap buildClip(DisplayState* ds, GraphObj* obj, int x, int y, int w, int h, Pi
     return clip;
 }
 
-void setOutlineStyle(DisplayState* ds, GC gc, GraphObj* obj) {
+// Line values of an outline; a dashed one also needs its dash list set.
+void lineValues(GraphObj* obj, XGCValues* v, unsigned long* mask) {
     int width = std::clamp(attrInt(obj->linewidth, 1), 0, 4096);
-    if (width == 1) width = 0;
+    v->line_width = width == 1 ? 0 : width;
     int dashLen = 0;
-    const char* dashes = dashPattern(attrInt(obj->dashes, 0), &dashLen);
-    XSetLineAttributes(ds->display, gc, width, dashes ? LineOnOffDash : LineSolid, CapButt,
-                       JoinMiter);
-    if (dashes) XSetDashes(ds->display, gc, 0, dashes, dashLen);
+    v->line_style = dashPattern(attrInt(obj->dashes, 0), &dashLen) ? LineOnOffDash : LineSolid;
+    v->cap_style = CapButt;
+    v->join_style = JoinMiter;
+    *mask |= GCLineWidth | GCLineStyle | GCCapStyle | GCJoinStyle;
+}
+
+void setDashes(Display* dpy, GC gc, GraphObj* obj) {
+    int dashLen = 0;
+    if (const char* dashes = dashPattern(attrInt(obj->dashes, 0), &dashLen))
+        XSetDashes(dpy, gc, 0, dashes, dashLen);
+}
+
+void setOutlineStyle(DisplayState* ds, GC gc, GraphObj* obj) {
+    XGCValues v;
+    unsigned long mask = 0;
+    lineValues(obj, &v, &mask);
+    XChangeGC(ds->display, gc, mask, &v);
+    setDashes(ds->display, gc, obj);
+}
+
+// The drawing context keeps whatever font the last text set; the default
+// font is the base context's, which has no font id of its own to set.
+void useFont(DisplayState* ds, GC gc, XFontStruct* font) {
+    Display* dpy = ds->display;
+    bool shared = gc == ds->drawGC;
+    if (font != ds->defaultFont) {
+        XSetFont(dpy, gc, font->fid);
+        if (shared) ds->drawFontChanged = true;
+    } else if (shared && ds->drawFontChanged) {
+        XCopyGC(dpy, ds->baseGC, GCFont, gc);
+        ds->drawFontChanged = false;
+    }
 }
 
 void drawText(UnitContext* ctx, const Target& t, Drawable d, GC gc, const Shape& s,
@@ -210,8 +254,7 @@ void drawText(UnitContext* ctx, const Target& t, Drawable d, GC gc, const Shape&
     if (!layout) return;
     XFontStruct* font = layout->font ? layout->font : ctx->displayState->defaultFont;
     if (!font) return;
-    // The default font is already the GCs' own font.
-    if (font != ctx->displayState->defaultFont) XSetFont(t.dpy, gc, font->fid);
+    useFont(ctx->displayState, gc, font);
     int lineHeight = font->ascent + font->descent;
     int baseline = s.pts[0].y + font->ascent;
     int areaBottom = t.area.y + t.area.height;
@@ -273,6 +316,50 @@ void setClip(Display* dpy, GC gc, Pixmap clip, int x, int y, int w, int h) {
     }
 }
 
+// Every value of the drawing context that an object's draw depends on,
+// gathered first and sent as one change. Xlib sends only the values that
+// differ from the server's, so a run of objects drawn alike costs no
+// context changes at all and their fills reach the server batched in one
+// request, rather than a context copy, a clip and a fill per object.
+// Values a draw does not use (line values of a fill, a stipple under a
+// solid fill) are left as they are.
+unsigned long drawValues(DisplayState* ds, GraphObj* obj, bool filled, bool outlined, int offx,
+                         int offy, XGCValues* v) {
+    XGetGCValues(ds->display, ds->baseGC, GCForeground | GCBackground, v);
+    v->fill_style = FillSolid;
+    v->ts_x_origin = -offx;
+    v->ts_y_origin = -offy;
+    v->line_width = 0;
+    unsigned long mask = GCForeground | GCBackground | GCFillStyle | GCTileStipXOrigin | GCTileStipYOrigin;
+    if (obj->kind != K_IMAGE) colourValues(ds, std::uint32_t(obj->color ? obj->color->shown.i : 0), v, &mask);
+    Picture* tile = filled && hasImageName(obj) ? obj->image->shown.image : nullptr;
+    if (tile && tile->pixmap) {
+        v->tile = tile->pixmap;
+        v->fill_style = FillTiled;
+        mask |= GCTile | GCFillStyle;
+    }
+    if (outlined) lineValues(obj, v, &mask);
+    return mask;
+}
+
+// True when every pixel the object can paint within the target lies in
+// the area, so that no clip is needed. Only shapes whose pixels are known
+// exactly qualify: filled boxes and arcs, and thin outlines of them (a
+// thin line keeps to the points' rectangle, edges included). Wide lines
+// with their joins, polygons, texts and images are always clipped.
+bool staysInside(int kind, bool filled, int lineWidth, const Shape& s, Rect area, const Picture* target) {
+    Rect reach;
+    if (kind == K_BOX && filled) reach = {s.x, s.y, s.width, s.height};
+    else if ((kind == K_BOX || kind == K_ARC) && (filled || lineWidth == 0))
+        reach = {s.x, s.y, s.width + 1, s.height + 1};
+    else return false;
+    // The target's own edges clip as well.
+    reach = isectRects(reach, {0, 0, target->width, target->height});
+    if (reach.width <= 0 || reach.height <= 0) return true;
+    return reach.x >= area.x && reach.y >= area.y && reach.x + reach.width <= area.x + area.width &&
+           reach.y + reach.height <= area.y + area.height;
+}
+
 LevNode* nextNodeWithMask(LevNode* node) {
     for (LevNode* n = node ? nextOf(node) : nullptr; n; n = nextOf(n))
         if (n->background) return n;
@@ -281,36 +368,39 @@ LevNode* nextNodeWithMask(LevNode* node) {
 
 }  // namespace
 
-void setColourCode(DisplayState* ds, GC gc, std::uint32_t code) {
+void colourValues(DisplayState* ds, std::uint32_t code, XGCValues* v, unsigned long* mask) {
     Display* dpy = ds->display;
     int raster = (code >> 16) & 0xF;
     unsigned long lo = code & 0xFF, hi = (code >> 8) & 0xFF;
+    auto stippled = [&](Pixmap stipple, unsigned long fg, unsigned long bg) {
+        v->stipple = stipple;
+        v->foreground = fg;
+        v->background = bg;
+        v->fill_style = FillOpaqueStippled;
+        *mask |= GCStipple | GCForeground | GCBackground | GCFillStyle;
+    };
+    *mask |= GCForeground;
     if (ds->depth == 1) {
         int grey = raster ? int(lo + hi + 1) / 2 : int(lo);
         int screen = DefaultScreen(dpy);
         unsigned long white = WhitePixel(dpy, screen), black = BlackPixel(dpy, screen);
-        if (grey <= 0 || grey >= 16) {
-            XSetForeground(dpy, gc, grey <= 0 ? black : white);
-            return;
-        }
-        XSetStipple(dpy, gc, ds->rasters[grey]);
-        XSetForeground(dpy, gc, white);
-        XSetBackground(dpy, gc, black);
-        XSetFillStyle(dpy, gc, FillOpaqueStippled);
+        if (grey <= 0 || grey >= 16) v->foreground = grey <= 0 ? black : white;
+        else stippled(ds->rasters[grey], white, black);
         return;
     }
     if (ds->depth == 8 || ds->depth == 4) {
-        if (ds->depth == 8 && raster >= 1 && raster <= 15 && lo != hi) {
-            XSetStipple(dpy, gc, ds->rasters[raster]);
-            XSetBackground(dpy, gc, hi);
-            XSetForeground(dpy, gc, lo);
-            XSetFillStyle(dpy, gc, FillOpaqueStippled);
-        } else {
-            XSetForeground(dpy, gc, raster ? hi : lo);
-        }
+        if (ds->depth == 8 && raster >= 1 && raster <= 15 && lo != hi) stippled(ds->rasters[raster], lo, hi);
+        else v->foreground = raster ? hi : lo;
         return;
     }
-    XSetForeground(dpy, gc, code);
+    v->foreground = code;
+}
+
+void setColourCode(DisplayState* ds, GC gc, std::uint32_t code) {
+    XGCValues v;
+    unsigned long mask = 0;
+    colourValues(ds, code, &v, &mask);
+    XChangeGC(ds->display, gc, mask, &v);
 }
 
 unsigned long pixelOfCodeAt(DisplayState* ds, std::uint32_t code, int x, int y) {
@@ -373,10 +463,26 @@ void drawGraph(UnitContext* ctx, GraphObj* obj, LevNode* node, int x, int y, int
     Pixmap clip = buildClip(ds, obj, x, y, width, height, image, shape.x, shape.y);
 
     GC gc = ds->drawGC;
-    XCopyGC(dpy, ds->baseGC, ~0UL, gc);
-    XSetTSOrigin(dpy, gc, -offx, -offy);
-    if (obj->kind != K_IMAGE) setColourCode(ds, gc, std::uint32_t(obj->color ? obj->color->shown.i : 0));
-    setClip(dpy, gc, clip, x, y, width, height);
+    const KindOps* ops = opsFor(obj->kind);
+    bool filled = ops && ops->fill && attrInt(obj->fill, 0) != 0;
+    bool outlined = ops && !filled && obj->kind != K_TEXTOBJ;
+    XGCValues v;
+    unsigned long mask = drawValues(ds, obj, filled, outlined, offx, offy, &v);
+    bool clipRect = !clip && !staysInside(obj->kind, filled, v.line_width, shape,
+                                          {x, y, width, height}, target);
+    // Xlib sends a clip mask every time it is set, so it is set to none
+    // only when a clip is in place.
+    if (!clip && !clipRect && ds->drawClipped) {
+        v.clip_mask = None;
+        mask |= GCClipMask;
+        ds->drawClipped = false;
+    }
+    XChangeGC(dpy, gc, mask, &v);
+    if (outlined) setDashes(dpy, gc, obj);
+    if (clip || clipRect) {
+        setClip(dpy, gc, clip, x, y, width, height);
+        ds->drawClipped = true;
+    }
     XRectangle area{short(x), short(y), (unsigned short)width, (unsigned short)height};
     Target t{dpy, target->pixmap, gc, None, nullptr, area};
     if (node && node->background) {
@@ -385,27 +491,15 @@ void drawGraph(UnitContext* ctx, GraphObj* obj, LevNode* node, int x, int y, int
         XCopyGC(dpy, ds->maskBaseGC, ~0UL, t.maskGC);
         XSetFunction(dpy, t.maskGC, GXor);
         setClip(dpy, t.maskGC, clip, x, y, width, height);
+        if (outlined) setOutlineStyle(ds, t.maskGC, obj);
     }
-    if (obj->kind == K_IMAGE) {
-        drawImage(t, shape, image);
-    } else if (obj->kind == K_TEXTOBJ) {
-        paint(ctx, t, shape, obj, true, nullptr);
-    } else if (const KindOps* ops = opsFor(obj->kind)) {
-        bool filled = ops->fill && attrInt(obj->fill, 0) != 0;
-        if (filled) {
-            Picture* tile = hasImageName(obj) ? obj->image->shown.image : nullptr;
-            if (tile && tile->pixmap) {
-                XSetTile(dpy, gc, tile->pixmap);
-                XSetFillStyle(dpy, gc, FillTiled);
-            }
-            paint(ctx, t, shape, obj, false, ops->fill);
-        } else {
-            setOutlineStyle(ds, gc, obj);
-            if (t.mask) setOutlineStyle(ds, t.maskGC, obj);
-            paint(ctx, t, shape, obj, false, ops->outline);
-        }
+    if (obj->kind == K_IMAGE) drawImage(t, shape, image);
+    else if (obj->kind == K_TEXTOBJ) paint(ctx, t, shape, obj, true, nullptr);
+    else if (ops) paint(ctx, t, shape, obj, false, filled ? ops->fill : ops->outline);
+    if (clip) {
+        XSetClipMask(dpy, gc, None);
+        ds->drawClipped = false;
     }
-    XSetClipMask(dpy, gc, None);
     if (t.maskGC) {
         XSetClipMask(dpy, t.maskGC, None);
         XSetFunction(dpy, t.maskGC, GXcopy);

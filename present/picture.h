@@ -2,6 +2,7 @@
 // 1-bit mask. The learn unit's frozen background and screen image, level
 // masks, and loaded or default images are all pictures.
 #pragma once
+#include <vector>
 #include <X11/Xlib.h>
 
 #include "core/lists.h"
@@ -37,6 +38,8 @@ void killImageFromNode(UnitContext* ctx, Picture* pic);
 // Copies an area of the picture to the same place in the current learn
 // unit's screen image.
 void copyStatPic(UnitContext* ctx, Picture* pic, int x, int y, int width, int height);
+// The same for several areas at once, each within the screen image.
+void copyStatRects(UnitContext* ctx, Picture* pic, std::vector<XRectangle>& areas);
 
 // The built-in 88x123 default picture with its mask, built on first use;
 // null when no display is open. It is permanent: never pass it to

@@ -64,6 +64,9 @@ void outputScreen(UnitContext* ctx) {
     unit->outputDone = 1;
     refresh(ctx, first ? 1 : 0);
     if (first) syncDisplay(ctx);
+    // The frame goes to the server now, so that it draws while the program
+    // computes the next one.
+    else if (ctx->display) XFlush(ctx->display);
 }
 
 void optimizeScreen(UnitContext* ctx) {

@@ -193,9 +193,9 @@ void firstPass(UnitContext* ctx, RefreshState& st, const Item& it) {
     int status = obj->updateStatus;
     if (obj->staticFlag == 2 || status == 0) return;
     if ((status == 2 || status == 4 || status == 6) && obj->flag2) {
-        Rect old = isectRects(normalised(boxOf(obj)), screenRect(ctx));
-        copyStatPic(ctx, ctx->learnUnit->background, old.x, old.y, old.width, old.height);
-        addDamage(ctx, st, st.nextErase--, old);
+        // The old box is copied back from the background once the pass
+        // has found all of them (eraseOldBoxes); nothing draws before.
+        addDamage(ctx, st, st.nextErase--, boxOf(obj));
     }
     if (status >= 3) {
         if (status >= 5 && it.graph) recalcText(ctx, it.graph);
@@ -207,6 +207,17 @@ void firstPass(UnitContext* ctx, RefreshState& st, const Item& it) {
         obj->flag2 = activeItem(it) && rectsMeet(normalised(boxOf(obj)), screenRect(ctx));
     }
     if (obj->flag2 && addsDamage(status)) addDamage(ctx, st, st.nextDraw++, boxOf(obj));
+}
+
+void eraseOldBoxes(UnitContext* ctx, const RefreshState& st) {
+    if (st.erased.empty()) return;
+    std::vector<XRectangle> areas;
+    areas.reserve(st.erased.size());
+    for (const Damage& d : st.erased) {
+        Rect r = pooled(ctx, d.index);
+        areas.push_back({short(r.x), short(r.y), (unsigned short)r.width, (unsigned short)r.height});
+    }
+    copyStatRects(ctx, ctx->learnUnit->background, areas);
 }
 
 void redrawUnchanged(UnitContext* ctx, const RefreshState& st, const Item& it, int counter) {
@@ -388,6 +399,7 @@ void refresh(UnitContext* ctx, int wholeScreen) {
     Rect screen = screenRect(ctx);
     st.update = wholeScreen ? screen : Rect{screen.width, screen.height, -screen.width, -screen.height};
     forEachItem(ctx, [&](const Item& it) { firstPass(ctx, st, it); });
+    eraseOldBoxes(ctx, st);
     int counter = 0;
     forEachItem(ctx, [&](const Item& it) { secondPass(ctx, st, it, counter); });
     if (st.update.width >= 1) exposeArea(ctx, st.update);
