@@ -5,6 +5,7 @@
 
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -13,6 +14,7 @@
 
 #include "app/context.h"
 #include "core/alloc.h"
+#include "present/display_state.h"
 #include "present/draw.h"
 #include "present/learnunit.h"
 #include "present/palette.h"
@@ -348,6 +350,135 @@ TEST_F(DisplayTest, ManyMovingObjectsOutgrowTheRectanglePool) {
     output();
     EXPECT_GT(ctx->updateCapacity, kUpdatePoolStart);
     expectColour(2, 2, 0x00ff00);  // box 0 moved to (1, 1)
+}
+
+// A scene drawn frame by frame through the refresh, which redraws only
+// damaged parts, clipped or not, and erases in batches, must look exactly
+// like the same objects drawn whole, in level order, on a blank picture.
+class AnimationTest : public DisplayTest {
+protected:
+    struct Sprite {
+        GraphObj* obj;
+        int kind, rgb, w, h, level;
+        bool filled;
+        int lineWidth;        // 0: no linewidth attribute
+        const char* text;     // textobj only
+        XFontStruct* font;    // textobj only; null for the default font
+        int x = 0, y = 0;
+    };
+
+    void add(int kind, int w, int h, int rgb, int level, bool filled, int lineWidth = 0) {
+        sprites.push_back({nullptr, kind, rgb, w, h, level, filled, lineWidth, nullptr, nullptr});
+    }
+    void addText(const char* text, XFontStruct* font, int rgb, int level) {
+        sprites.push_back({nullptr, K_TEXTOBJ, rgb, 0, 0, level, false, 0, text, font});
+    }
+    static char* copyText(const char* text) {
+        auto* copy = static_cast<char*>(TamMalloc(std::strlen(text) + 1));
+        std::strcpy(copy, text);
+        return copy;
+    }
+    // Every few frames some objects stay where they are, so that they are
+    // only redrawn where others damage them.
+    void place(Sprite& s, int i, int frame) {
+        int step = (frame % 3 == 2 && i % 2) ? frame - 1 : frame;
+        s.x = -25 + (i * 37 + step * (3 + i % 5) * 7) % 240;
+        s.y = -20 + (i * 23 + step * (2 + i % 3) * 5) % 185;
+    }
+    std::vector<int> coordsOf(const Sprite& s) {
+        if (s.kind == K_TEXTOBJ) return {s.x, s.y};
+        return {s.x, s.y, s.x + s.w, s.y + s.h};
+    }
+    void create() {
+        for (std::size_t i = 0; i < sprites.size(); ++i) {
+            Sprite& s = sprites[i];
+            place(s, int(i), 0);
+            s.obj = object(s.kind, coordsOf(s), s.rgb, s.level);
+            if (s.filled) s.obj->fill = attr(s.obj, S_FILL, 1);
+            if (s.lineWidth) s.obj->linewidth = attr(s.obj, S_LINEWIDTH, s.lineWidth);
+            if (s.text) {
+                s.obj->outtext = attr(s.obj, S_OUTTEXT, 0);
+                s.obj->outtext->value.t = copyText(s.text);
+            }
+            if (s.font) {
+                s.obj->font = attr(s.obj, S_FONT, 0);
+                s.obj->font->value.t = copyText(fontName);
+            }
+        }
+    }
+
+    // The expected picture: each object drawn whole with plain requests.
+    Pixmap expected() {
+        DisplayState* ds = ctx->displayState;
+        Pixmap pm = XCreatePixmap(dpy, unit->screen->pixmap, 200, 150, ds->depth);
+        GC gc = XCreateGC(dpy, pm, 0, nullptr);
+        XCopyArea(dpy, unit->background->pixmap, pm, gc, 0, 0, 200, 150, 0, 0);
+        std::vector<const Sprite*> order;
+        for (const Sprite& s : sprites) order.push_back(&s);
+        std::stable_sort(order.begin(), order.end(),
+                         [](const Sprite* a, const Sprite* b) { return a->level < b->level; });
+        for (const Sprite* s : order) {
+            setColourCode(ds, gc, colorOfRGB(ctx, s->rgb));
+            XSetLineAttributes(dpy, gc, s->lineWidth > 1 ? s->lineWidth : 0, LineSolid, CapButt, JoinMiter);
+            if (s->kind == K_TEXTOBJ) {
+                XFontStruct* font = s->font ? s->font : ds->defaultFont;
+                if (s->font) XSetFont(dpy, gc, s->font->fid);
+                XDrawString(dpy, pm, gc, s->x, s->y + font->ascent, s->text, int(std::strlen(s->text)));
+                if (s->font) XCopyGC(dpy, ds->baseGC, GCFont, gc);
+            } else if (s->kind == K_BOX) {
+                (s->filled ? XFillRectangle : XDrawRectangle)(dpy, pm, gc, s->x, s->y, s->w, s->h);
+            } else {
+                (s->filled ? XFillArc : XDrawArc)(dpy, pm, gc, s->x, s->y, s->w, s->h, 0, 360 * 64);
+            }
+        }
+        XFreeGC(dpy, gc);
+        return pm;
+    }
+
+    void expectSameAsScreen(Pixmap want, int frame) {
+        XImage* a = XGetImage(dpy, unit->screen->pixmap, 0, 0, 200, 150, AllPlanes, ZPixmap);
+        XImage* b = XGetImage(dpy, want, 0, 0, 200, 150, AllPlanes, ZPixmap);
+        int wrong = 0, firstX = -1, firstY = -1;
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 200; ++x)
+                if (XGetPixel(a, x, y) != XGetPixel(b, x, y) && wrong++ == 0) {
+                    firstX = x;
+                    firstY = y;
+                }
+        EXPECT_EQ(wrong, 0) << "frame " << frame << ", first at " << firstX << "," << firstY;
+        XDestroyImage(a);
+        XDestroyImage(b);
+    }
+
+    const char* fontName = "10x20";
+    std::vector<Sprite> sprites;
+};
+
+TEST_F(AnimationTest, OverlappingMovingObjectsMatchAWholeDrawing) {
+    XFontStruct* big = XLoadQueryFont(dpy, fontName);
+    ASSERT_NE(big, nullptr);
+    for (int i = 0; i < 6; ++i) add(K_BOX, 20 + i * 3, 15 + i * 2, 0xff0000 >> (i * 3), i % 3, true);
+    add(K_BOX, 40, 30, 0x00ff00, 1, false);      // thin outline, drawn unclipped
+    add(K_BOX, 35, 45, 0xffff00, 2, false, 6);   // wide outline, always clipped
+    add(K_ARC, 50, 40, 0x00ffff, 0, true);
+    add(K_ARC, 30, 30, 0xff00ff, 2, false);
+    add(K_BOX, 60, 8, 0xffffff, 1, true);
+    // A text in a font of its own, then one in the default font: each
+    // must be drawn in its own.
+    addText("Big", big, 0xffffff, 3);
+    addText("small text", nullptr, 0x00ff00, 4);
+    create();
+    for (int frame = 0; frame < 12; ++frame) {
+        for (std::size_t i = 0; i < sprites.size(); ++i) {
+            place(sprites[i], int(i), frame);
+            move(sprites[i].obj, coordsOf(sprites[i]));
+        }
+        output();
+        Pixmap want = expected();
+        expectSameAsScreen(want, frame);
+        XFreePixmap(dpy, want);
+    }
+    XFreeFont(dpy, big);
 }
 
 TEST_F(DisplayTest, ProtocolErrorsAreReportedNotFatal) {
