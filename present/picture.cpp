@@ -102,7 +102,9 @@ void copyStatRects(UnitContext* ctx, Picture* pic, std::vector<XRectangle>& area
     if (!ds || !pic || !pic->pixmap || !unit || !unit->screen) return;
     // Each copy is a request the server looks up and clips on its own;
     // past a few, one copy of the areas' joint extent, clipped to the
-    // areas, moves the same pixels.
+    // areas, moves the same pixels. Areas may overlap: the server joins
+    // clip rectangles into one region, and copying a pixel twice from the
+    // unchanged background would give the same result anyway.
     constexpr std::size_t kFewCopies = 4;
     if (areas.size() <= kFewCopies) {
         for (const XRectangle& r : areas) copyStatPic(ctx, pic, r.x, r.y, r.width, r.height);
