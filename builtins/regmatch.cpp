@@ -1,10 +1,13 @@
 // The regmatch builtin: a POSIX extended regular expression search that
 // reports the bounds of the first, leftmost match. The pattern is compiled
-// for each call and released again.
+// for each call and released again. A pattern whose compiled form would
+// be huge is refused before it is compiled (builtins/pattern_weight.h).
 #include <regex.h>
 
 #include "builtins/handlers.h"
+#include "builtins/pattern_weight.h"
 #include "builtins/support.h"
+#include "core/messages.h"
 #include "interp/builtin_frame.h"
 
 namespace {
@@ -38,6 +41,10 @@ std::int32_t RegMatch(UnitContext* ctx, param* args) {
     OwnedText subject(t_par_value(ctx, args));
     OwnedText pattern(t_par_value(ctx, patternNode));
     if (!subject || !pattern) return 0;
+    if (patternWeight(pattern.get()) > kMaxPatternWeight) {
+        errorMsg(ctx, MSG_WARNING, "Warning: regmatch pattern is too complex; it matches nothing.");
+        return 0;
+    }
     CompiledPattern regex(pattern.get());
     // A pattern that does not compile simply matches nothing.
     if (!regex.valid()) return 0;

@@ -5,13 +5,25 @@
 // bound goes back to the allocator. Records that the parser allocated
 // may be freed here too, since a record is only ever reused for its own
 // type. Sanitized builds bypass the lists so that every use after free is
-// still caught.
+// still caught (GCC announces AddressSanitizer by a macro, clang through
+// __has_feature).
 #pragma once
 #include <cstddef>
 #include <cstring>
 
 #include "core/alloc.h"
 #include "core/messages.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TALVIX_RECYCLE_RECORDS 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TALVIX_RECYCLE_RECORDS 0
+#endif
+#endif
+#ifndef TALVIX_RECYCLE_RECORDS
+#define TALVIX_RECYCLE_RECORDS 1
+#endif
 
 template <class T>
 struct RecordPool {
@@ -22,7 +34,7 @@ struct RecordPool {
 
 template <class T>
 T* poolNew(UnitContext* ctx) {
-#ifndef __SANITIZE_ADDRESS__
+#if TALVIX_RECYCLE_RECORDS
     static_assert(sizeof(T) >= sizeof(void*));
     if (void* block = RecordPool<T>::freeList) {
         RecordPool<T>::freeList = *static_cast<void**>(block);
@@ -37,7 +49,7 @@ T* poolNew(UnitContext* ctx) {
 template <class T>
 void poolFree(T* record) {
     if (!record) return;
-#ifndef __SANITIZE_ADDRESS__
+#if TALVIX_RECYCLE_RECORDS
     if (RecordPool<T>::count < RecordPool<T>::kMaxFree) {
         void* block = record;
         *static_cast<void**>(block) = RecordPool<T>::freeList;

@@ -125,10 +125,14 @@ std::string simplifyPath(const std::string& url) {
            url.substr(end);
 }
 
-// Stripped, cut at control characters and simplified.
+// Stripped, cut at control characters and simplified. White space left
+// in front of a cut goes as well, as it would have at the end.
 std::string cleanURL(const char* url) {
     std::string text(stripSpace(url ? url : ""));
-    if (cutAtControlCharacter(text)) userMsg("Removed characters from URL to prevent security holes\n");
+    if (cutAtControlCharacter(text)) {
+        userMsg("Removed characters from URL to prevent security holes\n");
+        text = std::string(stripSpace(text));
+    }
     return simplifyPath(text);
 }
 
@@ -180,12 +184,13 @@ std::string composeURL(const CurlUrl& url) {
 bool namesBaseDocument(const std::string& url) { return url.empty() || url[0] == '#'; }
 
 // The URL resolved against the base; what curl cannot parse is taken as
-// if there were no base.
+// if there were no base. Either way the fragment goes, so that making the
+// result canonical again leaves it as it is.
 std::optional<std::string> resolveAgainst(const std::string& base, const std::string& url) {
     CurlUrl parsed;
-    if (!parsed.set(base)) return absoluteWithoutBase(url);
+    if (!parsed.set(base)) return absoluteWithoutBase(url.substr(0, url.find('#')));
     if (namesBaseDocument(url) || parsed.set(url)) return composeURL(parsed);
-    return absoluteWithoutBase(url);
+    return absoluteWithoutBase(url.substr(0, url.find('#')));
 }
 
 char* finish(const std::optional<std::string>& url) {

@@ -62,6 +62,19 @@ TEST(Url, RelativeNamesResolveAgainstTheBaseAnchor) {
     EXPECT_EQ(baseAnchor(&ctx), nullptr);
 }
 
+// Names curl cannot resolve against the base are taken as local paths;
+// they lose their fragment too, so their canonical form stays canonical.
+TEST(Url, CanonicalFormsAreStableWhenCurlRefusesTheBase) {
+    UnitContext ctx;
+    NewAnchor(&ctx, "file:prog.kiv", 0);
+    char* first = simplifyURL(&ctx, "lix=1#\xff\xffto");
+    char* cwd = getcwd(nullptr, 0);
+    EXPECT_EQ(std::string(first), "file://localhost" + std::string(cwd) + "/lix=1");
+    EXPECT_EQ(take(simplifyURL(&ctx, first)), first);
+    std::free(cwd);
+    TamFree(first);
+}
+
 TEST(Url, AbsoluteUrlsFromABaseOfTheirOwn) {
     EXPECT_EQ(take(AbsoluteURL("http://host:81/a/b/c.kiv", " ../d/./e.kiv#top ")), "http://host:81/a/d/e.kiv");
     EXPECT_EQ(take(AbsoluteURL("http://host/a/", "http://else/z")), "http://else/z");
@@ -72,7 +85,9 @@ TEST(Url, ControlCharactersCutTheUrlShort) {
     UnitContext ctx;
     testing::internal::CaptureStderr();
     EXPECT_EQ(take(simplifyURL(&ctx, "http://h/a\r\nHost: evil")), "http://h/a");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Removed characters from URL to prevent security holes\n\n");
+    EXPECT_EQ(take(simplifyURL(&ctx, "http://h/a \x15 b")), "http://h/a");
+    std::string removed = "Removed characters from URL to prevent security holes\n\n";
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), removed + removed);
 }
 
 TEST(Url, ContentTypesBySuffixAndHeader) {
