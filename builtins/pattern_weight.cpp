@@ -31,7 +31,10 @@ private:
         double total = 0;
         while (*p_ && *p_ != '|' && *p_ != ')' && total <= kMaxPatternWeight) {
             double piece = atom();
-            for (double copies; (copies = quantifier()) > 0;) piece *= copies;
+            // A quantifier on a quantified piece wraps it in a loop of its
+            // own, which costs at least a copy more.
+            for (double copies, stacked = 0; (copies = quantifier()) > 0; stacked = 1)
+                piece *= stacked ? std::max(copies, 2.0) : copies;
             total += piece;
         }
         return total;
@@ -70,11 +73,13 @@ private:
     // The copies the quantifier at the cursor makes (at least 1), having
     // passed it; 0 when there is none.
     double quantifier() {
-        if (*p_ == '*' || *p_ == '?') {
+        // "x?" is an alternative between x and nothing, which under an
+        // interval weighs like a second copy.
+        if (*p_ == '*') {
             ++p_;
             return 1;
         }
-        if (*p_ == '+') {
+        if (*p_ == '+' || *p_ == '?') {
             ++p_;
             return 2;
         }

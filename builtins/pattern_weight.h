@@ -1,6 +1,6 @@
 // The size a regular expression grows to when compiled. The C library
 // copies the repeated part of a pattern for each repetition it must count
-// ("x+" becomes "xx*", "x{2,5}" five copies of x, four of them optional),
+// ("x+" becomes "xx*", "x{2,5}" five copies of x, three of them optional),
 // so quantifiers applied to quantifiers and nested intervals multiply: a
 // pattern of a few dozen characters can ask for gigabytes and minutes.
 #pragma once

@@ -17,7 +17,10 @@ TEST(PatternWeight, PlainPatternsWeighTheirLength) {
 }
 
 TEST(PatternWeight, RepetitionsMultiply) {
-    EXPECT_EQ(patternWeight("a*b?c+"), 4);
+    EXPECT_EQ(patternWeight("a*b?c+"), 5);
+    EXPECT_EQ(patternWeight("a**{255}"), 510);
+    EXPECT_GT(patternWeight("a********{255}"), kMaxPatternWeight);
+    EXPECT_GT(patternWeight("a?{2000}"), kMaxPatternWeight);
     EXPECT_EQ(patternWeight("a++++"), 16);
     EXPECT_EQ(patternWeight("[0-9]{2,3}"), 3);
     EXPECT_EQ(patternWeight("x{5}y{5,}z{,7}"), 18);
