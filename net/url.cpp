@@ -136,9 +136,19 @@ std::string cleanURL(const char* url) {
     return simplifyPath(text);
 }
 
+// A scheme is a letter followed by letters, digits, "+", "-" or "." up to
+// a colon; a colon further on ("/tmp/a:b.kiv", "notes/1:2.kiv") is part
+// of a local path.
+bool startsWithScheme(const std::string& url) {
+    if (url.empty() || !std::isalpha(static_cast<unsigned char>(url[0]))) return false;
+    std::size_t end = url.find_first_not_of(
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.");
+    return end != std::string::npos && url[end] == ':';
+}
+
 // Without a base: a URL with a scheme stands as it is, a path is local.
 std::optional<std::string> absoluteWithoutBase(const std::string& url) {
-    if (url.find(':') != std::string::npos) return url;
+    if (startsWithScheme(url)) return url;
     if (!url.empty() && url[0] == '/') return "file://localhost" + url;
     char cwd[PATH_MAX];
     if (!getcwd(cwd, sizeof cwd)) {

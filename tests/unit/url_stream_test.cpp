@@ -75,6 +75,16 @@ TEST(Url, CanonicalFormsAreStableWhenCurlRefusesTheBase) {
     TamFree(first);
 }
 
+TEST(Url, ColonsInLocalPathsMakeNoScheme) {
+    UnitContext ctx;
+    char* cwd = getcwd(nullptr, 0);
+    EXPECT_EQ(take(simplifyURL(&ctx, "/tmp/a:b.kiv")), "file://localhost/tmp/a:b.kiv");
+    EXPECT_EQ(take(simplifyURL(&ctx, "notes/1:2.kiv")), "file://localhost" + std::string(cwd) + "/notes/1:2.kiv");
+    EXPECT_EQ(take(simplifyURL(&ctx, "svn+ssh://h/x")), "svn+ssh://h/x");
+    EXPECT_EQ(take(simplifyURL(&ctx, "mailto:someone")), "mailto:someone");
+    std::free(cwd);
+}
+
 TEST(Url, AbsoluteUrlsFromABaseOfTheirOwn) {
     EXPECT_EQ(take(AbsoluteURL("http://host:81/a/b/c.kiv", " ../d/./e.kiv#top ")), "http://host:81/a/d/e.kiv");
     EXPECT_EQ(take(AbsoluteURL("http://host/a/", "http://else/z")), "http://else/z");
