@@ -35,7 +35,7 @@ void discardAttrArgs(UnitContext* ctx, attrparam* list) {
         else if (arg->kind == AK_POINTS)
             killPoints(ctx, static_cast<pointdecl*>(arg->value.p));
         else if (arg->kind == AK_TRANSLATION)
-            f_translations(ctx, static_cast<translation*>(arg->value.p), 1);
+            discardTranslations(ctx, static_cast<translation*>(arg->value.p));
         TamFree(arg->name);
         TamFree(arg);
     }
@@ -90,6 +90,17 @@ void discardInits(UnitContext* ctx, vinit* list) {
         discardInits(ctx, init->nested);
         discardOp(ctx, init->expr);
         TamFree(init);
+    }
+}
+
+// Their actions may call functions declared later, so they go the way of
+// statements rather than through the release family.
+void discardTranslations(UnitContext* ctx, translation* list) {
+    while (translation* trans = list) {
+        list = nextOf(trans);
+        discardStatements(ctx, trans->actions);
+        f_events(ctx, trans->events);
+        TamFree(trans);
     }
 }
 

@@ -202,7 +202,7 @@ bool ParserState::attributeValue(Block* block, int attrId, int genKind, AttrDesc
         failedPredicate("   ((attr_id == S_TRANSLATION) || (bltype == T_TRANSLATION))");
         malformed = "attribute : malformed translation";
         if (translationList(block, desc)) {
-            f_translations(ctx, desc.value.trans, 1);
+            discardTranslations(ctx, desc.value.trans);
             desc.value.p = nullptr;
             return false;
         }
@@ -295,7 +295,7 @@ bool ParserState::translationList(Block* block, AttrDesc& desc) {
         appendTo(list, tail, one);
     } while (LA(1) == SYM_COMMA && (consume(), true));
     if (failed || !match(SYM_RP)) {
-        f_translations(ctx, list, 1);
+        discardTranslations(ctx, list);
         return false;
     }
     desc.value.trans = list;

@@ -127,6 +127,7 @@ int accessMethod(int flag);
 void discardOp(UnitContext* ctx, op* node);
 void discardParams(UnitContext* ctx, param* list);
 void discardStatements(UnitContext* ctx, simaction* list);
+void discardTranslations(UnitContext* ctx, translation* list);
 void discardInits(UnitContext* ctx, vinit* list);
 
 // Counts rule nesting across nested parses; beyond 400 levels the player

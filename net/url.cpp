@@ -74,16 +74,25 @@ std::string_view stripSpace(std::string_view text) {
 }
 
 // A control character (tab excepted) could smuggle a second line into a
-// request: the text ends before it. True when something was cut.
-bool cutAtControlCharacter(std::string& text) {
+// request.
+bool hasControlCharacter(const std::string& text, std::size_t* at = nullptr) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         auto c = static_cast<unsigned char>(text[i]);
         if (c != '\t' && (c < 32 || (c > 126 && c < 160))) {
-            text.erase(i);
+            if (at) *at = i;
             return true;
         }
     }
     return false;
+}
+
+// The text ends before its first control character. True when something
+// was cut.
+bool cutAtControlCharacter(std::string& text) {
+    std::size_t at;
+    if (!hasControlCharacter(text, &at)) return false;
+    text.erase(at);
+    return true;
 }
 
 // Removes "." and ".." segments of an absolute path; ".." never climbs
@@ -193,18 +202,39 @@ std::string composeURL(const CurlUrl& url) {
 // curl would take them for its folder.
 bool namesBaseDocument(const std::string& url) { return url.empty() || url[0] == '#'; }
 
-// The URL resolved against the base; what curl cannot parse is taken as
-// if there were no base. Either way the fragment goes, so that making the
-// result canonical again leaves it as it is.
-std::optional<std::string> resolveAgainst(const std::string& base, const std::string& url) {
-    CurlUrl parsed;
-    if (!parsed.set(base)) return absoluteWithoutBase(url.substr(0, url.find('#')));
-    if (namesBaseDocument(url) || parsed.set(url)) return composeURL(parsed);
-    return absoluteWithoutBase(url.substr(0, url.find('#')));
+// curl's composition of what it parsed, unless undoing %XX escapes (of a
+// host name) brought back a control character.
+std::optional<std::string> composeClean(const CurlUrl& url) {
+    std::string composed = composeURL(url);
+    if (hasControlCharacter(composed)) return std::nullopt;
+    return composed;
 }
 
+// The URL resolved against the base; what curl cannot resolve is taken
+// as if there were no base. Either way the fragment goes, and a result
+// curl can parse on its own is composed by it, so that making the result
+// canonical again (always against a base) leaves it as it is.
+std::optional<std::string> resolveAgainst(const std::string& base, const std::string& url) {
+    std::string target = url.substr(0, url.find('#'));
+    CurlUrl parsed;
+    if (parsed.set(base) && (namesBaseDocument(url) || parsed.set(target)))
+        if (std::optional<std::string> composed = composeClean(parsed)) return composed;
+    std::optional<std::string> absolute = absoluteWithoutBase(target);
+    if (!absolute) return std::nullopt;
+    std::string simplified = simplifyPath(*absolute);
+    std::string trimmed(stripSpace(simplified));
+    CurlUrl alone;
+    if (alone.set(trimmed))
+        if (std::optional<std::string> composed = composeClean(alone)) return composed;
+    return trimmed;
+}
+
+// White space that resolving left at an end (a path of spaces, the space
+// before a dropped fragment) goes as it would from a name given so.
 char* finish(const std::optional<std::string>& url) {
-    return url ? safestrdup(simplifyPath(*url).c_str()) : nullptr;
+    if (!url) return nullptr;
+    std::string simplified = simplifyPath(*url);
+    return safestrdup(std::string(stripSpace(simplified)).c_str());
 }
 
 int hexValue(char c) {
