@@ -221,8 +221,7 @@ std::optional<std::string> resolveAgainst(const std::string& base, const std::st
         if (std::optional<std::string> composed = composeClean(parsed)) return composed;
     std::optional<std::string> absolute = absoluteWithoutBase(target);
     if (!absolute) return std::nullopt;
-    std::string simplified = simplifyPath(*absolute);
-    std::string trimmed(stripSpace(simplified));
+    std::string trimmed = simplifyPath(std::string(stripSpace(*absolute)));
     CurlUrl alone;
     if (alone.set(trimmed))
         if (std::optional<std::string> composed = composeClean(alone)) return composed;
@@ -233,8 +232,7 @@ std::optional<std::string> resolveAgainst(const std::string& base, const std::st
 // before a dropped fragment) goes as it would from a name given so.
 char* finish(const std::optional<std::string>& url) {
     if (!url) return nullptr;
-    std::string simplified = simplifyPath(*url);
-    return safestrdup(std::string(stripSpace(simplified)).c_str());
+    return safestrdup(simplifyPath(std::string(stripSpace(*url))).c_str());
 }
 
 int hexValue(char c) {
