@@ -1,23 +1,40 @@
 // Weighing extended regular expressions before they are compiled: a
 // small recursive walk over alternatives, groups, bracket expressions and
-// quantifiers that mirrors what the C library's compiler copies.
+// quantifiers that mirrors what the C library's compiler copies, and
+// counts the loops over parts that can match nothing, which its matcher
+// may try in every combination.
 #include "builtins/pattern_weight.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 namespace {
+
+constexpr double kMaxLoops = 64;
+
+struct Cost {
+    double nodes = 0;
+    // Loops over parts that can match the empty text, counted once per
+    // copy an interval makes of them.
+    double loops = 0;
+    // Whether the part can match the empty text.
+    bool nullable = true;
+};
 
 class Weigher {
 public:
     explicit Weigher(const char* pattern) : p_(pattern) {}
 
     // Alternatives up to a closing parenthesis or the end.
-    double alternatives() {
-        double total = sequence();
-        while (*p_ == '|' && total <= kMaxPatternWeight) {
+    Cost alternatives() {
+        Cost total = sequence();
+        while (*p_ == '|' && !tooCostly(total)) {
             ++p_;
-            total += sequence();
+            Cost next = sequence();
+            total.nodes += next.nodes;
+            total.loops += next.loops;
+            total.nullable = total.nullable || next.nullable;
         }
         return total;
     }
@@ -26,30 +43,33 @@ public:
     // A ')' without its '(' stands for itself.
     void skipStrayParenthesis() { ++p_; }
 
+    static bool tooCostly(const Cost& c) { return c.nodes > kMaxPatternWeight || c.loops > kMaxLoops; }
+
 private:
-    double sequence() {
-        double total = 0;
-        while (*p_ && *p_ != '|' && *p_ != ')' && total <= kMaxPatternWeight) {
-            double piece = atom();
-            // A quantifier on a quantified piece wraps it in a loop of its
-            // own, which costs at least a copy more.
-            for (double copies, stacked = 0; (copies = quantifier()) > 0; stacked = 1)
-                piece *= stacked ? std::max(copies, 2.0) : copies;
-            total += piece;
+    Cost sequence() {
+        Cost total;
+        while (*p_ && *p_ != '|' && *p_ != ')' && !tooCostly(total)) {
+            Cost piece = atom();
+            for (bool stacked = false; quantify(piece, stacked); stacked = true) {
+            }
+            total.nodes += piece.nodes;
+            total.loops += piece.loops;
+            total.nullable = total.nullable && piece.nullable;
         }
         return total;
     }
 
-    double atom() {
+    Cost atom() {
         char c = *p_++;
         if (c == '(') {
-            double inner = alternatives();
+            Cost inner = alternatives();
             if (*p_ == ')') ++p_;
-            return inner + 1;
+            inner.nodes += 1;
+            return inner;
         }
         if (c == '[') skipBracket();
         if (c == '\\' && *p_) ++p_;
-        return 1;
+        return Cost{1, 0, c == '^' || c == '$'};
     }
 
     // After '[': a ']' first in the list is a member; [:class:], [.x.]
@@ -70,34 +90,50 @@ private:
         if (*p_) ++p_;
     }
 
-    // The copies the quantifier at the cursor makes (at least 1), having
-    // passed it; 0 when there is none.
-    double quantifier() {
-        // "x?" is an alternative between x and nothing, which under an
-        // interval weighs like a second copy.
+    // Applies the quantifier at the cursor to the piece, having passed it;
+    // false when there is none. A quantifier on a quantified piece wraps
+    // it in a loop of its own, which costs at least a copy more; "x?" is
+    // an alternative between x and nothing, which weighs like a copy.
+    bool quantify(Cost& piece, bool stacked) {
+        double copies;
+        bool unbounded = false, optional = false;
         if (*p_ == '*') {
+            copies = 1, unbounded = true, optional = true;
             ++p_;
-            return 1;
-        }
-        if (*p_ == '+' || *p_ == '?') {
+        } else if (*p_ == '+') {
+            copies = 2, unbounded = true;
             ++p_;
-            return 2;
+        } else if (*p_ == '?') {
+            copies = 2, optional = true;
+            ++p_;
+        } else if (*p_ == '{' && (std::isdigit(static_cast<unsigned char>(p_[1])) || p_[1] == ',')) {
+            if (!interval(copies, unbounded, optional)) return false;
+            piece.loops *= copies;
+        } else {
+            return false;
         }
-        if (*p_ == '{' && (std::isdigit(static_cast<unsigned char>(p_[1])) || p_[1] == ',')) return interval();
-        return 0;
+        if (unbounded && piece.nullable) piece.loops += 1;
+        piece.nodes *= stacked ? std::max(copies, 2.0) : copies;
+        piece.nullable = piece.nullable || optional;
+        return true;
     }
 
-    // {m}, {m,} or {m,n}; a brace that starts none of them is an atom.
-    double interval() {
+    // {m}, {m,} or {m,n} at the cursor: the copies it makes, whether it
+    // repeats without end and whether it may repeat nothing. A brace that
+    // starts none of them is an atom and is left where it is.
+    bool interval(double& copies, bool& unbounded, bool& optional) {
         const char* q = p_ + 1;
         double low = number(q), high = low;
         if (*q == ',') {
             ++q;
-            high = std::isdigit(static_cast<unsigned char>(*q)) ? number(q) : low + 1;
+            unbounded = !std::isdigit(static_cast<unsigned char>(*q));
+            high = unbounded ? low + 1 : number(q);
         }
-        if (*q != '}') return 0;
+        if (*q != '}') return false;
         p_ = q + 1;
-        return std::max(high, 1.0);
+        copies = std::max(high, 1.0);
+        optional = low == 0;
+        return true;
     }
 
     static double number(const char*& q) {
@@ -113,11 +149,14 @@ private:
 
 double patternWeight(const char* pattern) {
     Weigher weigher(pattern);
-    double total = 0;
-    while (total <= kMaxPatternWeight) {
-        total += weigher.alternatives();
+    Cost total;
+    while (!Weigher::tooCostly(total)) {
+        Cost part = weigher.alternatives();
+        total.nodes += part.nodes;
+        total.loops += part.loops;
         if (weigher.atEnd()) break;
         weigher.skipStrayParenthesis();
     }
-    return total;
+    double loops = std::min(total.loops, kMaxLoops);
+    return total.nodes + (loops > 0 ? std::pow(2.0, loops) : 0);
 }

@@ -9,7 +9,10 @@
 // length.
 inline constexpr double kMaxPatternWeight = 2048;
 
-// An estimate, from above, of the nodes the compiled extended regular
-// expression needs: one per character or bracket expression, times the
-// copies each quantifier makes. Stops counting once past the limit.
+// An estimate, from above, of the work the compiled extended regular
+// expression may cost: one node per character or bracket expression,
+// times the copies each quantifier makes, plus 2 to the power of the
+// loops over parts that can match nothing ("(a|)*", "a**"), which the
+// matcher may try in every combination. Stops counting once past the
+// limit.
 double patternWeight(const char* pattern);

@@ -203,9 +203,13 @@ std::string composeURL(const CurlUrl& url) {
 bool namesBaseDocument(const std::string& url) { return url.empty() || url[0] == '#'; }
 
 // curl's composition of what it parsed, unless undoing %XX escapes (of a
-// host name) brought back a control character.
+// host name) brought back a control character. curl may normalise its
+// own result once more (a host "%32" becomes "2", then "0.0.0.2"), so
+// the composition is parsed and composed again.
 std::optional<std::string> composeClean(const CurlUrl& url) {
     std::string composed = composeURL(url);
+    CurlUrl again;
+    if (again.set(composed)) composed = composeURL(again);
     if (hasControlCharacter(composed)) return std::nullopt;
     return composed;
 }

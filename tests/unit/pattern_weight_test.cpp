@@ -16,9 +16,21 @@ TEST(PatternWeight, PlainPatternsWeighTheirLength) {
     EXPECT_EQ(patternWeight("a{x}"), 4);  // a brace that is no interval
 }
 
+// Loops over parts that match the empty text cost 2 to the power of
+// their count.
+TEST(PatternWeight, LoopsOverEmptyMatchesCountTwice) {
+    EXPECT_EQ(patternWeight("(a*)*"), 2 + 2);
+    EXPECT_EQ(patternWeight("(a|)*b"), 3 + 2);
+    EXPECT_EQ(patternWeight("(^)+"), 4 + 2);
+    EXPECT_EQ(patternWeight("(a*){25}"), 50);  // no loop over a loop
+    EXPECT_GT(patternWeight("^(a|)*{20}"), kMaxPatternWeight);
+    EXPECT_GT(patternWeight("a**a**a**a**a**a**a**a**a**a**a**a**"), kMaxPatternWeight);
+}
+
 TEST(PatternWeight, RepetitionsMultiply) {
     EXPECT_EQ(patternWeight("a*b?c+"), 5);
-    EXPECT_EQ(patternWeight("a**{255}"), 510);
+    EXPECT_EQ(patternWeight("a**{4}"), 8 + 16);
+    EXPECT_GT(patternWeight("a**{25}"), kMaxPatternWeight);
     EXPECT_GT(patternWeight("a********{255}"), kMaxPatternWeight);
     EXPECT_GT(patternWeight("a?{2000}"), kMaxPatternWeight);
     EXPECT_EQ(patternWeight("a++++"), 16);
