@@ -50,6 +50,36 @@ std::string trimmed(const std::string& text) {
     return text.substr(begin, end - begin + 1);
 }
 
+// An expression's source text without its line comments (block comments
+// and texts are kept as they are): the writer puts the text back inside a
+// statement, where a line comment would swallow the rest of the line, the
+// statement's end with it.
+std::string withoutLineComments(const std::string& text) {
+    std::string out;
+    bool inText = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (inText) {
+            out += c;
+            if (c == '\\' && i + 1 < text.size()) out += text[++i];
+            else if (c == '"') inText = false;
+        } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '*') {
+            std::size_t close = text.find("*/", i + 2);
+            std::size_t stop = close == std::string::npos ? text.size() : close + 2;
+            out.append(text, i, stop - i);
+            i = stop - 1;
+        } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '/') {
+            i = text.find('\n', i);
+            if (i == std::string::npos) break;
+            out += '\n';
+        } else {
+            out += c;
+            inText = c == '"';
+        }
+    }
+    return out;
+}
+
 std::int32_t roundedValue(const Token& t) {
     if (t.kind == TK_INT) return t.ival;
     double v = std::nearbyint(t.fval);
@@ -352,7 +382,7 @@ Expr Reader::readUntil(const char* stop1, const char* stop2) {
         if (stop) {
             e.end = t;
             std::size_t end = std::max(start, std::min(t.start, sc_.raw().size()));
-            e.text = trimmed(sc_.raw().substr(start, end - start));
+            e.text = trimmed(withoutLineComments(sc_.raw().substr(start, end - start)));
             break;
         }
         if (!brackets.take(t)) fail("')' or ']' expected");
