@@ -3,6 +3,7 @@
 // saved and restored current instances, and the release of what the
 // activation created.
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "app/context.h"
@@ -61,7 +62,82 @@ void saveCurrents(function* fn, funcinst* frame) {
     frame->savesCurrents = 1;
 }
 
+// Statements that create objects let attributes read the call's
+// instances; such bodies keep their instances on the frame's list.
+bool createsObjects(simaction* list) {
+    for (simaction* s = list; s; s = nextOf(s))
+        if (s->winobj || s->graphobj || s->inpobj || createsObjects(s->nested)) return true;
+    return false;
+}
+
+// A body that runs as parsed and creates no objects leaves no reference to
+// its call's instances once the call has returned, so the call can keep
+// them, with the current instances it switches, in one block of the frame
+// stack. Decided after the first call, which decides how the body runs.
+bool usesBlock(function* fn) {
+    if (fn->frameMode == 0) {
+        if (fn->bodyMode == 0) return false;
+        fn->frameMode = fn->bodyMode == 2 && !createsObjects(fn->body) ? 2 : 1;
+    }
+    return fn->frameMode == 2;
+}
+
+void takeBlock(UnitContext* ctx, function* fn, funcinst* frame) {
+    std::uint32_t count = 0;
+    for (vdecl* decl = fn->decls; decl; decl = nextOf(decl)) ++count;
+    std::size_t slotBytes = count * sizeof(vinst);
+    auto* block = static_cast<char*>(takeFrameBlock(ctx, slotBytes + count * sizeof(vinst*), frame->blockMark));
+    frame->blockSlots = reinterpret_cast<vinst*>(block);
+    frame->blockSaved = reinterpret_cast<vinst**>(block + slotBytes);
+    vinst** saved = frame->blockSaved;
+    for (vdecl* decl = fn->decls; decl; decl = nextOf(decl)) *saved++ = decl->current;
+    frame->blockDecls = count;
+    frame->blockUsed = 0;
+    frame->inBlock = 1;
+}
+
+// Instances the block has no room for (none, while every declaration gets
+// at most one instance per call) go on the list.
+vinst* makeInstance(UnitContext* ctx, funcinst* frame, vdecl* decl) {
+    if (frame->inBlock && frame->blockUsed < frame->blockDecls) {
+        vinst* inst = new (frame->blockSlots + frame->blockUsed) vinst();
+        bool plainNumber = !decl->init && (decl->type == VT_INT || decl->type == VT_FLOAT);
+        if (plainNumber)
+            inst->decl = decl;
+        else if (!fill_vinst(ctx, decl, inst))
+            return nullptr;
+        ++frame->blockUsed;
+        return inst;
+    }
+    vinst* inst = c_vinst(ctx, decl);
+    if (!inst) return nullptr;
+    if (!frame->instances) newSentinel(ctx, frame);
+    addInstance(frame, inst);
+    return inst;
+}
+
+void releaseInstances(UnitContext* ctx, funcinst* frame) {
+    f_vinsts(ctx, frame->instances);
+    frame->instances = nullptr;
+    if (!frame->inBlock) return;
+    for (std::uint32_t i = frame->blockUsed; i-- > 0;) {
+        vinst* inst = frame->blockSlots + i;
+        bool ownsNothing = !inst->dependents && !inst->dims && inst->decl &&
+                           (inst->decl->type == VT_INT || inst->decl->type == VT_FLOAT);
+        if (!ownsNothing) empty_vinst(ctx, inst);
+    }
+    frame->blockUsed = 0;
+}
+
 void restoreCurrents(function* fn, funcinst* frame) {
+    if (frame->inBlock) {
+        std::uint32_t at = 0;
+        for (vdecl* decl = fn->decls; decl && at < frame->blockDecls; decl = nextOf(decl))
+            decl->current = frame->blockSaved[at++];
+        giveBackFrameBlock(frame->blockMark);
+        frame->inBlock = 0;
+        return;
+    }
     if (!frame->savesCurrents) return;
     std::vector<vinst*>& stack = savedCurrents();
     std::size_t at = frame->savedAt;
@@ -157,9 +233,8 @@ bool bindValue(UnitContext* ctx, funcinst* frame, vdecl* formal, param* actual) 
         report(ctx, formatMsg("Internal error: Illegal vdecl->type '%c' in i_function", formal->type));
         return false;
     }
-    vinst* inst = c_vinst(ctx, formal);
+    vinst* inst = makeInstance(ctx, frame, formal);
     if (!inst) return false;
-    addInstance(frame, inst);
     formal->current = inst;
     storeValue(inst, evaluateAs(ctx, formal->type, actual->expr));
     return true;
@@ -202,9 +277,8 @@ bool bindAhead(UnitContext* ctx, function* fn, param* actuals, funcinst* frame) 
             report(ctx, formatMsg("Error: Too few actual parameters in call on function '%s'", fn->name));
             return false;
         }
-        vinst* inst = c_vinst(ctx, formal->decl);
+        vinst* inst = makeInstance(ctx, frame, formal->decl);
         if (!inst) return false;
-        addInstance(frame, inst);
         formal->decl->current = inst;
         storeValue(inst, values[used]);
     }
@@ -236,6 +310,11 @@ void instantiateLocals(UnitContext* ctx, Block* block, Frame* frame, vdecl* stop
 
 // Objects created in the call that were frozen into the background leave
 // it before they are killed, so the background can be rebuilt without them.
+void instantiateFunctionLocals(UnitContext* ctx, function* fn, funcinst* frame) {
+    for (vdecl* decl = fn->decls; decl && decl != fn->firstParam; decl = nextOf(decl))
+        if (vinst* inst = makeInstance(ctx, frame, decl)) decl->current = inst;
+}
+
 void unfreezeObjects(funcinst* frame) {
     for (WinObj* win = frame->windows; win; win = next2Of(win)) {
         if (win->staticFlag != 2) continue;
@@ -280,11 +359,15 @@ funcinst* enclosingFunctionFrame(Frame* frame) {
 
 void i_function(UnitContext* ctx, function* fn, param* actuals, funcinst* frame) {
     setAliases(functionFrame(frame->caller), false);
-    newSentinel(ctx, frame);
-    saveCurrents(fn, frame);
+    if (usesBlock(fn)) {
+        takeBlock(ctx, fn, frame);
+    } else {
+        newSentinel(ctx, frame);
+        saveCurrents(fn, frame);
+    }
     if (!bindActuals(ctx, fn, actuals, frame)) return;
     setAliases(frame, true);
-    instantiateLocals(ctx, fn, frame, fn->firstParam);
+    instantiateFunctionLocals(ctx, fn, frame);
     if (runsUncopied(ctx, fn)) {
         frame->body = fn->body;
         frame->sharedBody = 1;
@@ -303,8 +386,7 @@ void r_function(UnitContext* ctx, function* fn, funcinst* frame) {
     frame->windows = nullptr;
     frame->graphs = nullptr;
     frame->inputs = nullptr;
-    f_vinsts(ctx, frame->instances);
-    frame->instances = nullptr;
+    releaseInstances(ctx, frame);
     if (frame->freezeCount > 0) {
         if (funcinst* outer = enclosingFunctionFrame(frame)) {
             optOCleanup(ctx);
@@ -367,6 +449,9 @@ void i_object(UnitContext* ctx, objectproto* proto, attrparam* args, objectinst*
 void r_object(UnitContext* ctx, objectproto*, objectinst* frame) {
     vinst* sentinel = frame->instances;
     Frame* caller = frame->caller;
+    funcinst* callerFunction = functionFrame(caller);
+    if (callerFunction && callerFunction->inBlock && !callerFunction->instances && sentinel && nextOf(sentinel))
+        newSentinel(ctx, callerFunction);
     while (vinst* inst = sentinel ? nextOf(sentinel) : nullptr) {
         remove_at(inst);
         if (caller && caller->instances)

@@ -149,6 +149,12 @@ void buildArray(UnitContext* ctx, vdecl* decl, vinst* inst) {
 vinst* c_vinst(UnitContext* ctx, vdecl* decl) {
     vinst* inst = poolNew<vinst>(ctx);
     init_list(inst);
+    if (fill_vinst(ctx, decl, inst)) return inst;
+    poolFree(inst);
+    return nullptr;
+}
+
+bool fill_vinst(UnitContext* ctx, vdecl* decl, vinst* inst) {
     inst->decl = decl;
     switch (decl->type) {
     case VT_INT:
@@ -167,10 +173,10 @@ vinst* c_vinst(UnitContext* ctx, vdecl* decl) {
         break;
     default:
         report(ctx, formatMsg("Internal Error: Unknown variable type '%c' %s", decl->type, decl->name));
-        poolFree(inst);
-        return nullptr;
+        inst->decl = nullptr;
+        return false;
     }
-    return inst;
+    return true;
 }
 
 // Node builders.

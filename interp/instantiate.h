@@ -9,6 +9,9 @@
 // A new instance of the declaration with its storage built and initialised;
 // null after a reported error.
 vinst* c_vinst(UnitContext* ctx, vdecl* decl);
+// The same in a zero-filled instance the caller provides; false after a
+// reported error, with the instance left owning nothing.
+bool fill_vinst(UnitContext* ctx, vdecl* decl, vinst* inst);
 
 op* i_oper(UnitContext* ctx, op* node);
 action* i_action(UnitContext* ctx, action* act);

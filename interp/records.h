@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "core/lists.h"
+#include "interp/frame_stack.h"
 
 struct UnitContext;
 struct op;
@@ -311,6 +312,7 @@ struct function : Block {
     Value retval{};
     fparam* fparams = nullptr;
     std::uint8_t bodyMode = 0;  // 0 undecided, 1 copied per call, 2 run as parsed
+    std::uint8_t frameMode = 0;  // 0 undecided, 1 instance list, 2 one block per call
 };
 
 struct objectproto : Block {
@@ -354,6 +356,14 @@ struct funcinst : Frame {
     std::uint8_t savesCurrents = 0;
     int freezeCount = 0;
     std::uint8_t sharedBody = 0;  // body is the function's parsed body, not a copy
+    // Block calls: the instances and the saved current instances live in
+    // one block of the frame stack instead of the lists above.
+    std::uint8_t inBlock = 0;
+    std::uint32_t blockDecls = 0;  // declarations the block has room for
+    std::uint32_t blockUsed = 0;   // instances made in the block so far
+    vinst* blockSlots = nullptr;
+    vinst** blockSaved = nullptr;
+    FrameMark blockMark;
 };
 
 struct objectinst : Frame {};

@@ -164,8 +164,13 @@ void f_simulate(UnitContext* ctx, simaction* list, int kill) {
     });
 }
 
-void f_vinst(UnitContext*, vinst* inst) {
+void f_vinst(UnitContext* ctx, vinst* inst) {
     if (!inst) return;
+    empty_vinst(ctx, inst);
+    poolFree(inst);
+}
+
+void empty_vinst(UnitContext*, vinst* inst) {
     detachDependents(inst);
     if (vdecl* decl = inst->decl) {
         if (decl->type == VT_TEXT) TamFree(inst->value.t);
@@ -176,7 +181,6 @@ void f_vinst(UnitContext*, vinst* inst) {
         if (decl->type & VT_ARRAY) TamFree(inst->value.p);
     }
     TamFree(inst->dims);
-    poolFree(inst);
 }
 
 void f_vinsts(UnitContext* ctx, vinst* list) {

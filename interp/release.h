@@ -14,6 +14,9 @@ void f_intarray(UnitContext* ctx, intarray* access);
 // killed only with `kill` (the learn unit's declaration-bound lists).
 void f_simulate(UnitContext* ctx, simaction* list, int kill);
 void f_vinst(UnitContext* ctx, vinst* inst);
+// Frees what the instance owns (and its dependents' links), not the
+// instance itself.
+void empty_vinst(UnitContext* ctx, vinst* inst);
 void f_vinsts(UnitContext* ctx, vinst* list);
 void f_vinit(UnitContext* ctx, vinit* list);
 void f_vdecl(UnitContext* ctx, vdecl* decl);

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Runs every test program and benchmark program through two players and
+# compares their standard output, standard error and exit status. For
+# changes that must not alter behaviour: build the player before and after
+# the change, then
+#   bench/differential.sh OLD_PLAYER NEW_PLAYER
+# Programs run in their own folder with their "// args:" options, as the
+# program tests run them; the benchmarks run with -alw 1.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+old=$(readlink -f "$1")
+new=$(readlink -f "$2")
+limit=${DIFF_TIMEOUT:-60}
+
+if [[ -z "${DISPLAY:-}" ]]; then
+  exec bash "$root/scripts/with-xvfb" bash "$0" "$@"
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+run() {  # player program tag
+  local player=$1 program=$2 tag=$3 args
+  args=$(sed -n 's,^.*//[[:space:]]*args:[[:space:]]*\(.*\)$,\1,p' "$program" | tr '\n' ' ')
+  [[ $program == "$root"/bench/* ]] && args="-alw 1"
+  (cd "$(dirname "$program")" && timeout "$limit" "$player" $args "$(basename "$program")" \
+      >"$work/$tag.out" 2>"$work/$tag.err" </dev/null)
+  echo $? >"$work/$tag.rc"
+}
+
+checked=0
+differing=0
+while IFS= read -r program; do
+  run "$old" "$program" old
+  run "$new" "$program" new
+  checked=$((checked + 1))
+  for part in out err rc; do
+    if ! cmp -s "$work/old.$part" "$work/new.$part"; then
+      echo "differs ($part): ${program#"$root"/}"
+      diff "$work/old.$part" "$work/new.$part" | head -5
+      differing=$((differing + 1))
+      break
+    fi
+  done
+done < <(find "$root/tests/programs" "$root/tests/process/programs" "$root/bench/interp" -name '*.kiv' | sort)
+echo "$checked programs, $differing differing"
+[[ $differing -eq 0 ]]
