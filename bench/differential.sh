@@ -3,7 +3,9 @@
 # compares their standard output, standard error and exit status. For
 # changes that must not alter behaviour: build the player before and after
 # the change, then
-#   bench/differential.sh OLD_PLAYER NEW_PLAYER
+#   bench/differential.sh OLD_PLAYER NEW_PLAYER [PROGRAM...]
+# (every program when none is named). DIFF_TIMEOUT (seconds, default 60)
+# ends programs that wait for input; both players must end them alike.
 # Programs run in their own folder with their "// args:" options, as the
 # program tests run them; the benchmarks run with -alw 1.
 set -uo pipefail
@@ -11,10 +13,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 old=$(readlink -f "$1")
 new=$(readlink -f "$2")
+shift 2
+programs=()
+for program in "$@"; do programs+=("$(readlink -f "$program")"); done
 limit=${DIFF_TIMEOUT:-60}
 
 if [[ -z "${DISPLAY:-}" ]]; then
-  exec bash "$root/scripts/with-xvfb" bash "$0" "$@"
+  exec bash "$root/scripts/with-xvfb" bash "$0" "$old" "$new" "${programs[@]}"
 fi
 
 work=$(mktemp -d)
@@ -43,6 +48,7 @@ while IFS= read -r program; do
       break
     fi
   done
-done < <(find "$root/tests/programs" "$root/tests/process/programs" "$root/bench/interp" -name '*.kiv' | sort)
+done < <(if [[ ${#programs[@]} -gt 0 ]]; then printf '%s\n' "${programs[@]}"; else
+  find "$root/tests/programs" "$root/tests/process/programs" "$root/bench/interp" -name '*.kiv' | sort; fi)
 echo "$checked programs, $differing differing"
 [[ $differing -eq 0 ]]
