@@ -233,10 +233,24 @@ std::optional<std::string> resolveAgainst(const std::string& base, const std::st
 }
 
 // White space that resolving left at an end (a path of spaces, the space
-// before a dropped fragment) goes as it would from a name given so.
+// before a dropped fragment) goes as it would from a name given so, and
+// so does an empty query left behind ("h/a?  #f"), which curl drops when
+// the result is made canonical again.
 char* finish(const std::optional<std::string>& url) {
     if (!url) return nullptr;
-    return safestrdup(simplifyPath(std::string(stripSpace(*url))).c_str());
+    std::string text = simplifyPath(std::string(stripSpace(*url)));
+    if (text.empty() || text.find('?') != text.size() - 1) return safestrdup(text.c_str());
+    while (!text.empty() && text.find('?') == text.size() - 1) {
+        text.pop_back();
+        text = simplifyPath(std::string(stripSpace(text)));
+    }
+    // What is left may now be a URL curl takes, which it would compose
+    // differently the next time.
+    CurlUrl parsed;
+    if (parsed.set(text))
+        if (std::optional<std::string> composed = composeClean(parsed))
+            text = simplifyPath(std::string(stripSpace(*composed)));
+    return safestrdup(text.c_str());
 }
 
 int hexValue(char c) {
