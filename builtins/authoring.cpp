@@ -44,13 +44,6 @@ std::string localPath(const char* name) {
     return name;
 }
 
-OwnedText onlyTextArgument(UnitContext* ctx, param* args, const char* fname) {
-    param* cursor = args;
-    OwnedText text(getTextPar(ctx, cursor, 1, fname));
-    checkPars(ctx, cursor, 1, fname);
-    return text;
-}
-
 // Replaces the text array's entries by the names, resizing it to fit.
 void storeNames(UnitContext* ctx, vinst* array, const std::vector<std::string>& names) {
     resizeArray(ctx, array, static_cast<int>(names.size()), false);
@@ -77,13 +70,13 @@ std::int32_t terminate(UnitContext* ctx, param* args) {
 }
 
 std::int32_t Load(UnitContext* ctx, param* args) {
-    OwnedText name = onlyTextArgument(ctx, args, "load");
+    OwnedText name = textArgument(ctx, args, "load");
     if (!name || !mayReadLocal(ctx, "read a program's source")) return 0;
     return kivthor_parse(ctx, localPath(name.get()).c_str());
 }
 
 std::int32_t Save(UnitContext* ctx, param* args) {
-    OwnedText name = onlyTextArgument(ctx, args, "save");
+    OwnedText name = textArgument(ctx, args, "save");
     if (!name || !maySave(ctx)) return 0;
     return kivthor_write(ctx, localPath(name.get()).c_str());
 }
@@ -135,7 +128,7 @@ std::int32_t TextPopup(UnitContext* ctx, param* args) {
 }
 
 std::int32_t IsLegalDir(UnitContext* ctx, param* args) {
-    OwnedText path = onlyTextArgument(ctx, args, "isLegalDir");
+    OwnedText path = textArgument(ctx, args, "isLegalDir");
     if (!path || !mayReadLocal(ctx, "look at local directories")) return 0;
     struct stat info;
     return stat(localPath(path.get()).c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? 1 : 0;
@@ -182,7 +175,7 @@ std::int32_t ArraySize(UnitContext* ctx, param* args) {
 }
 
 std::int32_t ChangeDir(UnitContext* ctx, param* args) {
-    OwnedText path = onlyTextArgument(ctx, args, "changeDir");
+    OwnedText path = textArgument(ctx, args, "changeDir");
     if (!path || !mayReadLocal(ctx, "change the working directory")) return -1;
     return chdir(localPath(path.get()).c_str()) == 0 ? 0 : -1;
 }

@@ -51,13 +51,6 @@ std::size_t decimalFloatLength(const char* text) {
     return i;
 }
 
-OwnedText textArgument(UnitContext* ctx, param* args, const char* name) {
-    param* cursor = args;
-    OwnedText text(getTextPar(ctx, cursor, 1, name));
-    checkPars(ctx, cursor, 1, name);
-    return text;
-}
-
 }  // namespace
 
 char* IntAsText(UnitContext* ctx, param* args) {

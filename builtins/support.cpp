@@ -52,3 +52,10 @@ void takeArguments(UnitContext* ctx, param* args, const char* name, const char* 
     }
     checkPars(ctx, cursor, argno - 1, name);
 }
+
+OwnedText textArgument(UnitContext* ctx, param* args, const char* name) {
+    param* cursor = args;
+    OwnedText text(getTextPar(ctx, cursor, 1, name));
+    checkPars(ctx, cursor, 1, name);
+    return text;
+}

@@ -32,3 +32,6 @@ bool isIntVariable(const param* node);
 // handler would store into (checked for presence only). Reports extra arguments. For handlers
 // that only need their arguments checked.
 void takeArguments(UnitContext* ctx, param* args, const char* name, const char* kinds);
+
+// The one text argument of a builtin that takes exactly one, checked.
+OwnedText textArgument(UnitContext* ctx, param* args, const char* name);

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "app/context.h"
 #include "core/alloc.h"
 #include "present/display.h"
@@ -174,8 +176,17 @@ TEST_F(MainWinTest, ExposureCopiesTheScreenImageClippedToTheArea) {
     open({"-mb", "0"});
     initDrawingResources(&ctx);
     LearnUnit* unit = newLearnUnit(&ctx, 640, 400, 0);
-    while (XtAppPending(ctx.appContext)) XtAppProcessEvent(ctx.appContext, XtIMAll);
     Window window = XtWindow(ctx.drawArea);
+    // The area may still grow to its full size after the first events; the
+    // server would then clear what the growth uncovers, after the copies.
+    for (int tries = 0; tries < 200; ++tries) {
+        XSync(ctx.display, False);
+        while (XtAppPending(ctx.appContext)) XtAppProcessEvent(ctx.appContext, XtIMAll);
+        XWindowAttributes attributes;
+        XGetWindowAttributes(ctx.display, window, &attributes);
+        if (attributes.width >= 640 && attributes.height >= 400 && attributes.map_state == IsViewable) break;
+        usleep(10000);
+    }
     Screen* screen = XtScreen(ctx.drawArea);
     XClearWindow(ctx.display, window);
     GC gc = XCreateGC(ctx.display, unit->screen->pixmap, 0, nullptr);
