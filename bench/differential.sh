@@ -8,6 +8,11 @@
 # ends programs that wait for input; both players must end them alike.
 # Programs run in their own folder with their "// args:" options, as the
 # program tests run them; the benchmarks run with -alw 1.
+# OLD_ENGINE and NEW_ENGINE, when set, are the TALVIX_ENGINE of each side,
+# so one player can be compared with itself under its two engines:
+#   OLD_ENGINE=tree NEW_ENGINE=compiled bench/differential.sh P P
+# Random programs for such a comparison come from
+#   python3 tests/process/randprog.py SEED > random.kiv
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -25,11 +30,11 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-run() {  # player program tag
-  local player=$1 program=$2 tag=$3 args
+run() {  # player program tag engine
+  local player=$1 program=$2 tag=$3 engine=$4 args
   args=$(sed -n 's,^.*//[[:space:]]*args:[[:space:]]*\(.*\)$,\1,p' "$program" | tr '\n' ' ')
   [[ $program == "$root"/bench/* ]] && args="-alw 1"
-  (cd "$(dirname "$program")" && timeout "$limit" "$player" $args "$(basename "$program")" \
+  (cd "$(dirname "$program")" && TALVIX_ENGINE=$engine timeout "$limit" "$player" $args "$(basename "$program")" \
       >"$work/$tag.out" 2>"$work/$tag.err" </dev/null)
   echo $? >"$work/$tag.rc"
 }
@@ -37,8 +42,8 @@ run() {  # player program tag
 checked=0
 differing=0
 while IFS= read -r program; do
-  run "$old" "$program" old
-  run "$new" "$program" new
+  run "$old" "$program" old "${OLD_ENGINE:-${TALVIX_ENGINE:-}}"
+  run "$new" "$program" new "${NEW_ENGINE:-${TALVIX_ENGINE:-}}"
   checked=$((checked + 1))
   for part in out err rc; do
     if ! cmp -s "$work/old.$part" "$work/new.$part"; then

@@ -66,6 +66,26 @@ def alive(pid):
     return state != "Z"
 
 
+def cpu_ticks(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return int(fields[11]) + int(fields[12])
+    except (OSError, IndexError, ValueError):
+        return None
+
+
+def wait_until_idle(pid, deadline):
+    """Waits until the process has used no processor time for 0.3 s."""
+    last = cpu_ticks(pid)
+    while time.time() < deadline:
+        time.sleep(0.3)
+        now = cpu_ticks(pid)
+        if now is None or now == last:
+            return
+        last = now
+
+
 class Idle:
     """A player started in the background, to be ended by a signal."""
 

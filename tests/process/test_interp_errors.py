@@ -12,7 +12,7 @@ import sys
 import tempfile
 import time
 
-from player import SANITIZER, PROGRAMS, Failure, check
+from player import SANITIZER, PROGRAMS, Failure, check, wait_until_idle
 
 FOLDER = os.path.join(PROGRAMS, "interp")
 
@@ -31,26 +31,6 @@ def directives(path):
 
 def nonempty(text):
     return [line for line in text.splitlines() if line.strip()]
-
-
-def cpu_ticks(pid):
-    try:
-        with open(f"/proc/{pid}/stat") as f:
-            fields = f.read().rsplit(")", 1)[1].split()
-        return int(fields[11]) + int(fields[12])
-    except (OSError, IndexError, ValueError):
-        return None
-
-
-def wait_until_idle(pid, deadline):
-    """Waits until the process has used no processor time for 0.3 s."""
-    last = cpu_ticks(pid)
-    while time.time() < deadline:
-        time.sleep(0.3)
-        now = cpu_ticks(pid)
-        if now is None or now == last:
-            return
-        last = now
 
 
 def run_until(binary, name, want):
