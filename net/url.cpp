@@ -145,14 +145,19 @@ std::string cleanURL(const char* url) {
     return simplifyPath(text);
 }
 
+// curl takes a longer "scheme" for the start of a relative path.
+constexpr std::size_t kMaxSchemeLength = 40;
+
 // A scheme is a letter followed by letters, digits, "+", "-" or "." up to
 // a colon; a colon further on ("/tmp/a:b.kiv", "notes/1:2.kiv") is part
-// of a local path.
+// of a local path. The length limit is curl's, so that a name is a URL
+// here exactly when it is one to curl, and making a URL canonical again
+// cannot turn it into a path.
 bool startsWithScheme(const std::string& url) {
     if (url.empty() || !std::isalpha(static_cast<unsigned char>(url[0]))) return false;
     std::size_t end = url.find_first_not_of(
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.");
-    return end != std::string::npos && url[end] == ':';
+    return end != std::string::npos && end <= kMaxSchemeLength && url[end] == ':';
 }
 
 // Without a base: a URL with a scheme stands as it is, a path is local.

@@ -82,6 +82,13 @@ TEST(Url, ColonsInLocalPathsMakeNoScheme) {
     EXPECT_EQ(take(simplifyURL(&ctx, "notes/1:2.kiv")), "file://localhost" + std::string(cwd) + "/notes/1:2.kiv");
     EXPECT_EQ(take(simplifyURL(&ctx, "svn+ssh://h/x")), "svn+ssh://h/x");
     EXPECT_EQ(take(simplifyURL(&ctx, "mailto:someone")), "mailto:someone");
+    // A "scheme" longer than curl takes is the start of a path, whether or
+    // not curl is asked (a tab keeps it from parsing the name).
+    std::string longName(41, 'a');
+    std::string local = "file://localhost" + std::string(cwd) + "/" + longName + ":x";
+    EXPECT_EQ(take(simplifyURL(&ctx, (longName + ":x").c_str())), local);
+    EXPECT_EQ(take(simplifyURL(&ctx, (longName + ":x\t?").c_str())), local);
+    EXPECT_EQ(take(simplifyURL(&ctx, (std::string(40, 'a') + ":x").c_str())), std::string(40, 'a') + ":x");
     std::free(cwd);
 }
 
