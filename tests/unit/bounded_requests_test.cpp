@@ -5,7 +5,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "present/boundedrequests.h"
+#include "test_display.h"
 
 namespace {
 
@@ -23,10 +23,7 @@ class BoundedRequests : public testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
-        for (int tries = 0; !dpy && tries < 50; ++tries) {
-            dpy = XOpenDisplay(nullptr);
-            if (!dpy) usleep(20000);
-        }
+        dpy = openTestDisplay();
         ASSERT_NE(dpy, nullptr);
         expected = XCreatePixmap(dpy, DefaultRootWindow(dpy), kWidth, kHeight, 1);
         actual = XCreatePixmap(dpy, DefaultRootWindow(dpy), kWidth, kHeight, 1);

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <unistd.h>
 #include <vector>
 
 #include "app/context.h"
@@ -22,6 +21,7 @@
 #include "present/screen.h"
 #include "present/textlayout.h"
 #include "present/update.h"
+#include "test_display.h"
 
 namespace {
 
@@ -29,12 +29,7 @@ class DisplayTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
-        // The server may refuse a connection made right after the previous
-        // test's one closed; try again briefly.
-        for (int tries = 0; !dpy && tries < 50; ++tries) {
-            dpy = XOpenDisplay(nullptr);
-            if (!dpy) usleep(20000);
-        }
+        dpy = openTestDisplay();
         ASSERT_NE(dpy, nullptr);
         ctx = new UnitContext();
         ctx->display = dpy;

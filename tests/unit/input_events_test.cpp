@@ -13,6 +13,7 @@
 #include "app/events.h"
 #include "core/alloc.h"
 #include "present/events.h"
+#include "test_display.h"
 
 namespace {
 
@@ -141,7 +142,7 @@ protected:
     void SetUp() override {
         Queue::SetUp();
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
-        display = XOpenDisplay(nullptr);
+        display = openTestDisplay();
         ASSERT_NE(display, nullptr);
     }
     void TearDown() override {
