@@ -33,7 +33,7 @@ void discardAttrArgs(UnitContext* ctx, attrparam* list) {
         if (arg->expr)
             discardOp(ctx, arg->expr);
         else if (arg->kind == AK_POINTS)
-            killPoints(ctx, static_cast<pointdecl*>(arg->value.p));
+            discardPoints(ctx, static_cast<pointdecl*>(arg->value.p));
         else if (arg->kind == AK_TRANSLATION)
             discardTranslations(ctx, static_cast<translation*>(arg->value.p));
         TamFree(arg->name);
@@ -51,6 +51,15 @@ void discardCall(UnitContext* ctx, action* call) {
 }
 
 }  // namespace
+
+void discardPoints(UnitContext* ctx, pointdecl* list) {
+    while (pointdecl* point = list) {
+        list = nextOf(point);
+        discardOp(ctx, point->x);
+        discardOp(ctx, point->y);
+        TamFree(point);
+    }
+}
 
 void discardOp(UnitContext* ctx, op* node) {
     if (!node) return;

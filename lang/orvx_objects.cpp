@@ -194,7 +194,7 @@ bool ParserState::attributeValue(Block* block, int attrId, int genKind, AttrDesc
         failedPredicate("   ((attr_id == S_POINTS) || (bltype == T_POINTS))");
         malformed = "attribute : malformed pointlist";
         if (points(block, desc)) {
-            killPoints(ctx, desc.value.points);
+            discardPoints(ctx, desc.value.points);
             desc.value.p = nullptr;
             return false;
         }
@@ -274,7 +274,7 @@ bool ParserState::points(Block* block, AttrDesc& desc) {
         ++count;
     } while (LA(1) == SYM_COMMA && (consume(), true));
     if (failed || !match(SYM_RP)) {
-        killPoints(ctx, list);
+        discardPoints(ctx, list);
         return false;
     }
     desc.value.points = list;

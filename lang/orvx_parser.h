@@ -128,6 +128,7 @@ void discardOp(UnitContext* ctx, op* node);
 void discardParams(UnitContext* ctx, param* list);
 void discardStatements(UnitContext* ctx, simaction* list);
 void discardTranslations(UnitContext* ctx, translation* list);
+void discardPoints(UnitContext* ctx, pointdecl* list);
 void discardInits(UnitContext* ctx, vinit* list);
 
 // Counts rule nesting across nested parses; beyond 400 levels the player

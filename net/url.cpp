@@ -207,14 +207,22 @@ std::string composeURL(const CurlUrl& url) {
 // curl would take them for its folder.
 bool namesBaseDocument(const std::string& url) { return url.empty() || url[0] == '#'; }
 
+// Rounds of parsing and composing that settle every host curl rewrites.
+constexpr int kComposeRounds = 4;
+
 // curl's composition of what it parsed, unless undoing %XX escapes (of a
 // host name) brought back a control character. curl may normalise its
-// own result once more (a host "%32" becomes "2", then "0.0.0.2"), so
-// the composition is parsed and composed again.
+// own result again (a host "%3%31" becomes "%31", then "1", then
+// "0.0.0.1"), so the composition is parsed and composed until it stays.
 std::optional<std::string> composeClean(const CurlUrl& url) {
     std::string composed = composeURL(url);
-    CurlUrl again;
-    if (again.set(composed)) composed = composeURL(again);
+    for (int round = 0; round < kComposeRounds; ++round) {
+        CurlUrl again;
+        if (!again.set(composed)) break;
+        std::string next = composeURL(again);
+        if (next == composed) break;
+        composed = std::move(next);
+    }
     if (hasControlCharacter(composed)) return std::nullopt;
     return composed;
 }
