@@ -23,8 +23,6 @@ UnitContext* globals = nullptr;
 
 namespace {
 
-int ruleDepth = 0;
-
 // Makes a parser current for the time of one nested parse and restores the
 // previous parser and context afterwards.
 class ParseScope {
@@ -67,17 +65,12 @@ std::int32_t clampToInt(double value) {
 
 }  // namespace
 
-void RuleGuard::deeper(int line) {
-    ++levels_;
-    if (++ruleDepth > kMaxRuleNesting) {
-        std::fprintf(stderr, "fatal: attrib/AST stack overflow %s(%d)!\n", "orvx", line);
-        std::fflush(stderr);
-        ruleDepth = 0;
-        c_exit(ctx_, 1);
-    }
+void ruleNestingOverflow(UnitContext* ctx, int line) {
+    std::fprintf(stderr, "fatal: attrib/AST stack overflow %s(%d)!\n", "orvx", line);
+    std::fflush(stderr);
+    ruleNesting = 0;
+    c_exit(ctx, 1);
 }
-
-RuleGuard::~RuleGuard() { ruleDepth -= levels_; }
 
 int currentParseLine() {
     if (!globals || !globals->parserState) return 0;

@@ -1,6 +1,8 @@
 // The Orvex parser, expressions: operator levels from assignment down to
 // factors, with the operand type checks and the choice of operator
 // routine for every node.
+#include <iterator>
+
 #include "app/context.h"
 #include "builtins/table.h"
 #include "core/alloc.h"
@@ -23,13 +25,14 @@ struct BinaryOp {
     TxtRoutine t;
 };
 
-const BinaryOp kBinary[] = {
+// In token order, so that an operator's entry is found by its token.
+constexpr BinaryOp kBinary[] = {
     {SYM_OR, 1, l_or, r_or, nullptr, nullptr},
     {SYM_AND, 2, l_and, r_and, nullptr, nullptr},
     {SYM_BOR, 3, l_bitor, r_bitor, nullptr, nullptr},
     {SYM_BAND, 4, l_bitand, r_bitand, nullptr, nullptr},
-    {SYM_EQ, 5, l_eq, r_eq, t_eq, nullptr},
     {SYM_NEQ, 5, l_ne, r_ne, t_ne, nullptr},
+    {SYM_EQ, 5, l_eq, r_eq, t_eq, nullptr},
     {SYM_LT, 6, l_lt, r_lt, t_lt, nullptr},
     {SYM_LE, 6, l_le, r_le, t_le, nullptr},
     {SYM_GT, 6, l_gt, r_gt, t_gt, nullptr},
@@ -44,10 +47,15 @@ const BinaryOp kBinary[] = {
 };
 constexpr int kLevels = 9;
 
-const BinaryOp* binaryOp(int sym, int level) {
-    for (const BinaryOp& b : kBinary)
-        if (b.sym == sym && b.level == level) return &b;
-    return nullptr;
+constexpr bool inTokenOrder() {
+    for (int i = 0; i < int(std::size(kBinary)); ++i)
+        if (kBinary[i].sym != SYM_OR + i) return false;
+    return true;
+}
+static_assert(inTokenOrder());
+
+const BinaryOp* binaryOp(int sym) {
+    return sym >= SYM_OR && sym <= SYM_MOD ? &kBinary[sym - SYM_OR] : nullptr;
 }
 
 struct AssignOp {
@@ -58,7 +66,7 @@ struct AssignOp {
     bool bitwise;
 };
 
-const AssignOp kAssign[] = {
+constexpr AssignOp kAssign[] = {
     {SYM_ASSIGN, l_ass, r_ass, t_ass, false},
     {SYM_PLUSASSIGN, l_assplus, r_assplus, nullptr, false},
     {SYM_MINUSASSIGN, l_assminus, r_assminus, nullptr, false},
@@ -71,10 +79,15 @@ const AssignOp kAssign[] = {
     {SYM_RSHIFTASSIGN, l_assrshift, r_ass, nullptr, true},
 };
 
+constexpr bool assignInTokenOrder() {
+    for (int i = 0; i < int(std::size(kAssign)); ++i)
+        if (kAssign[i].sym != SYM_ASSIGN + i) return false;
+    return true;
+}
+static_assert(assignInTokenOrder());
+
 const AssignOp* assignOp(int sym) {
-    for (const AssignOp& a : kAssign)
-        if (a.sym == sym) return &a;
-    return nullptr;
+    return sym >= SYM_ASSIGN && sym <= SYM_RSHIFTASSIGN ? &kAssign[sym - SYM_ASSIGN] : nullptr;
 }
 
 bool isLvalue(const op* node) {
@@ -161,7 +174,7 @@ void ParserState::errorAt(const char* text, int line) {
 
 op* ParserState::expr(Block* block) {
     RuleGuard guard(ctx, __LINE__);
-    op* left = binaryLevel(block, 1);
+    op* left = binaryChain(block);
     if (failed) return nullptr;
     return term0(block, left);
 }
@@ -173,7 +186,7 @@ op* ParserState::term0(Block* block, op* left) {
     if (!isLvalue(left)) error("Illegal lval in assignment");
     int line = LALINE(1);
     consume();
-    op* right = binaryLevel(block, 1);
+    op* right = binaryChain(block);
     if (!failed) right = term0(block, right);
     if (failed) {
         discardOp(ctx, left);
@@ -208,33 +221,80 @@ op* ParserState::term0(Block* block, op* left) {
     return node;
 }
 
-op* ParserState::binaryLevel(Block* block, int level) {
-    if (level > kLevels) return pres10(block);
+namespace {
+
+op* binaryNode(ParserState& p, const BinaryOp& b, op* left, op* right, int line) {
+    bool bad = false;
+    Family family = binaryFamily(b, left->valtype, right->valtype, bad);
+    if (bad) p.error("Illegal types in operand");
+    op* node = newOp(p.ctx, T_OPER);
+    node->left.op = left;
+    node->right = right;
+    node->line = line;
+    setRoutine(node, available(family, b), b);
+    compute_valtype(p.ctx, node);
+    return node;
+}
+
+struct PendingOp {
+    const BinaryOp* op;
+    int line;
+};
+
+}  // namespace
+
+// Binary operators by precedence climbing: operands and the operators
+// still waiting for their right operand sit on two short stacks (levels
+// rise strictly from bottom to top, so neither holds more than nine
+// entries above its base). An operator arriving at level L first joins
+// every waiting operator of level L or above, left to right, which gives
+// the left-associative trees of one rule per level. Rule nesting is
+// counted as for those rules: nine levels for the chain, and per level one
+// more for each kOperatorsPerLevel operators read since an operator of a
+// lower level began a fresh operand.
+op* ParserState::binaryChain(Block* block) {
     RuleGuard guard(ctx, __LINE__);
-    op* left = binaryLevel(block, level + 1);
+    for (int level = 2; level <= kLevels; ++level) guard.deeper(__LINE__);
+    op* operands[kLevels + 1];
+    PendingOp pending[kLevels];
+    int chained[kLevels + 1] = {};
+    int held[kLevels + 1] = {};
+    int nOperands = 0, nPending = 0;
+
+    auto reduceDownTo = [&](int level) {
+        while (nPending > 0 && pending[nPending - 1].op->level >= level) {
+            const PendingOp& top = pending[--nPending];
+            op* right = operands[--nOperands];
+            op* left = operands[nOperands - 1];
+            operands[nOperands - 1] = binaryNode(*this, *top.op, left, right, top.line);
+        }
+    };
+
+    op* first = operand(block);
     if (failed) return nullptr;
-    int chained = 0;
-    while (const BinaryOp* b = binaryOp(LA(1), level)) {
+    operands[nOperands++] = first;
+    while (const BinaryOp* b = binaryOp(LA(1))) {
+        reduceDownTo(b->level);
+        for (int level = b->level + 1; level <= kLevels; ++level) {
+            guard.release(held[level]);
+            held[level] = chained[level] = 0;
+        }
         int line = LALINE(1);
         consume();
-        if (++chained % kOperatorsPerLevel == 0) guard.deeper(__LINE__);
-        op* right = binaryLevel(block, level + 1);
+        if (++chained[b->level] % kOperatorsPerLevel == 0) {
+            ++held[b->level];
+            guard.deeper(__LINE__);
+        }
+        pending[nPending++] = {b, line};
+        op* right = operand(block);
         if (failed) {
-            discardOp(ctx, left);
+            while (nOperands > 0) discardOp(ctx, operands[--nOperands]);
             return nullptr;
         }
-        bool bad = false;
-        Family family = binaryFamily(*b, left->valtype, right->valtype, bad);
-        if (bad) error("Illegal types in operand");
-        op* node = newOp(ctx, T_OPER);
-        node->left.op = left;
-        node->right = right;
-        node->line = line;
-        setRoutine(node, available(family, *b), *b);
-        compute_valtype(ctx, node);
-        left = node;
+        operands[nOperands++] = right;
     }
-    return left;
+    reduceDownTo(1);
+    return operands[0];
 }
 
 namespace {
@@ -258,20 +318,6 @@ op* powerNode(ParserState& p, op* left, op* right, int line) {
 }
 
 }  // namespace
-
-op* ParserState::pres10(Block* block) {
-    RuleGuard guard(ctx, __LINE__);
-    op* left = pres11(block);
-    if (failed || LA(1) != SYM_PRIMARY) return left;
-    int line = LALINE(1);
-    consume();
-    op* right = term10(block);
-    if (failed) {
-        discardOp(ctx, left);
-        return nullptr;
-    }
-    return powerNode(*this, left, right, line);
-}
 
 op* ParserState::term10(Block* block) {
     RuleGuard guard(ctx, __LINE__);
@@ -342,30 +388,46 @@ op* prefixNode(ParserState& p, int sym, op* operand, int line) {
 
 }  // namespace
 
-op* ParserState::pres11(Block* block) {
+// One operand of the binary operators: a factor with a prefix or a
+// postfix operator, then a power. It holds the rule levels of the power,
+// prefix and postfix rules it stands for.
+op* ParserState::operand(Block* block) {
     RuleGuard guard(ctx, __LINE__);
+    guard.deeper(__LINE__);
+    op* left;
     int sym = LA(1);
-    if (!isPrefix(sym)) return postunary(block);
+    if (isPrefix(sym)) {
+        int line = LALINE(1);
+        consume();
+        op* inner = factor(block);
+        if (failed) return nullptr;
+        left = prefixNode(*this, sym, inner, line);
+        guard.release(1);
+    } else {
+        guard.deeper(__LINE__);
+        left = factor(block);
+        if (failed) return nullptr;
+        sym = LA(1);
+        if (sym == SYM_MINUSMINUS || sym == SYM_PLUSPLUS) {
+            int line = LALINE(1);
+            consume();
+            if (!isLvalue(left))
+                error("Illegal lval for unary operator.");
+            else if (left->valtype > VT_FLOAT)
+                error("Illegal type for unary operator!");
+            left = unaryNode(*this, left, line, sym == SYM_PLUSPLUS ? l_postplus : l_postminus, nullptr);
+        }
+        guard.release(2);
+    }
+    if (LA(1) != SYM_PRIMARY) return left;
     int line = LALINE(1);
     consume();
-    op* operand = factor(block);
-    if (failed) return nullptr;
-    return prefixNode(*this, sym, operand, line);
-}
-
-op* ParserState::postunary(Block* block) {
-    RuleGuard guard(ctx, __LINE__);
-    op* operand = factor(block);
-    if (failed) return nullptr;
-    int sym = LA(1);
-    if (sym != SYM_MINUSMINUS && sym != SYM_PLUSPLUS) return operand;
-    int line = LALINE(1);
-    consume();
-    if (!isLvalue(operand))
-        error("Illegal lval for unary operator.");
-    else if (operand->valtype > VT_FLOAT)
-        error("Illegal type for unary operator!");
-    return unaryNode(*this, operand, line, sym == SYM_PLUSPLUS ? l_postplus : l_postminus, nullptr);
+    op* right = term10(block);
+    if (failed) {
+        discardOp(ctx, left);
+        return nullptr;
+    }
+    return powerNode(*this, left, right, line);
 }
 
 op* ParserState::factor(Block* block) {

@@ -86,11 +86,9 @@ struct ParserState {
     // Expressions (orvx_expr.cpp).
     op* expr(Block* block);
     op* term0(Block* block, op* left);
-    op* binaryLevel(Block* block, int level);
-    op* pres10(Block* block);
+    op* binaryChain(Block* block);
+    op* operand(Block* block);
     op* term10(Block* block);
-    op* pres11(Block* block);
-    op* postunary(Block* block);
     op* factor(Block* block);
     op* literal();
     op* lval(Block* block);
@@ -137,19 +135,33 @@ void discardInits(UnitContext* ctx, vinit* list);
 // chain is long; counting one level per kOperatorsPerLevel operators keeps
 // ordinary long expressions legal while every tree the parser builds stays
 // shallow enough for the recursive walks that evaluate and free it later.
+inline constexpr int kMaxRuleNesting = 400;
+inline constexpr int kOperatorsPerLevel = 16;
+
+// Rule levels held now, across nested parses.
+inline int ruleNesting = 0;
+// Ends the player with the nesting message naming the rule's line.
+[[noreturn]] void ruleNestingOverflow(UnitContext* ctx, int line);
+
 class RuleGuard {
 public:
     RuleGuard(UnitContext* ctx, int line) : ctx_(ctx) { deeper(line); }
-    ~RuleGuard();
+    ~RuleGuard() { ruleNesting -= levels_; }
     RuleGuard(const RuleGuard&) = delete;
     RuleGuard& operator=(const RuleGuard&) = delete;
     // One more level held until this guard ends.
-    void deeper(int line);
+    void deeper(int line) {
+        ++levels_;
+        if (++ruleNesting > kMaxRuleNesting) ruleNestingOverflow(ctx_, line);
+    }
+    // Gives back levels taken with deeper(), as a nested rule returning
+    // would.
+    void release(int levels) {
+        levels_ -= levels;
+        ruleNesting -= levels;
+    }
 
 private:
     UnitContext* ctx_;
     int levels_ = 0;
 };
-
-inline constexpr int kMaxRuleNesting = 400;
-inline constexpr int kOperatorsPerLevel = 16;

@@ -265,7 +265,7 @@ void ParserState::switchStmnt(Block* block, StmtList& out) {
         if (LA(1) == SYM_CASE) {
             consume();
             bool textLabel = LA(1) == TEXTLIT && LA(2) == SYM_COLON;
-            op* label = binaryLevel(block, 1);
+            op* label = binaryChain(block);
             if (failed) return;
             if (textLabel && value->valtype != VT_TEXT) label = numericCaseLabel(ctx, label);
             branch->cond = label;

@@ -81,7 +81,26 @@ def moderate_nesting_is_fine(binary):
     check(status == 0 and err == "", f"status {status}, stderr {err[:300]!r}")
 
 
+def nesting_limit_is_exact(binary):
+    # Each pair of parentheses nests fourteen rules and a long chain of
+    # one operator counts one level per sixteen operators: the last legal
+    # depth parses, one more ends the player.
+    programs = {
+        "parentheses": lambda n: "int x; void main() { x = " + "(" * n + "1" + ")" * n + "; }",
+        "operator chain": lambda n: "int x; void main() { x = " + "1 + " * n + "1; }",
+        "mixed chain": lambda n: "int x; void main() { x = " + "1 * 2 + " * n + "1; }",
+        "power chain": lambda n: "int x; void main() { x = " + "x ** " * n + "1; }",
+    }
+    first_too_deep = {"parentheses": 28, "operator chain": 6096, "mixed chain": 6096, "power chain": 383}
+    for name, make in programs.items():
+        deepest = first_too_deep[name]
+        status, _, err = parse(binary, make(deepest - 1))
+        check(status == 0 and err == "", f"{name} at the limit: {status} {err[-200:]!r}")
+        status, _, err = parse(binary, make(deepest))
+        check(status == 1 and err.startswith(OVERFLOW), f"{name} beyond the limit: {status} {err[-200:]!r}")
+
+
 if __name__ == "__main__":
     sys.exit(main([binary_garbage_is_reported_and_survived, large_file_parses_in_time,
           truncated_input_at_every_cut, unterminated_items, deep_nesting_hits_the_limit,
-          moderate_nesting_is_fine]))
+          moderate_nesting_is_fine, nesting_limit_is_exact]))
