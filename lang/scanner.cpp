@@ -53,7 +53,62 @@ void growBuffer(T*& buffer, std::size_t capacity, const char* format) {
     buffer = grown;
 }
 
+struct Spelling {
+    std::string_view text;
+    int sym;
+};
+
+// The one spelling of each keyword and operator token ("<>" also reads as
+// SYM_NEQ and keeps its own text).
+constexpr Spelling kSpellings[] = {
+    {"include", SYM_INCLUDE}, {"const", SYM_CONST},     {"ref", SYM_REF},
+    {"break", SYM_BREAK},     {"return", SYM_RETURN},   {"void", SYM_VOID},
+    {"int", SYM_INT},         {"text", SYM_TEXT},       {"float", SYM_FLOAT},
+    {"if", SYM_IF},           {"else", SYM_ELSE},       {"while", SYM_WHILE},
+    {"for", SYM_FOR},         {"case", SYM_CASE},       {"switch", SYM_SWITCH},
+    {"default", SYM_DEFAULT}, {"window", SYM_WINDOW},   {"endwindow", SYM_ENDWINDOW},
+    {"object", SYM_OBJECT},   {"(", SYM_LP},            {")", SYM_RP},
+    {"{", SYM_LB},            {"}", SYM_RB},            {"[", SYM_LH},
+    {"]", SYM_RH},            {",", SYM_COMMA},         {":", SYM_COLON},
+    {";", SYM_SEMICOLON},     {"!", SYM_EXCLAM},        {"#", SYM_HASH},
+    {"++", SYM_PLUSPLUS},     {"--", SYM_MINUSMINUS},   {"=", SYM_ASSIGN},
+    {"+=", SYM_PLUSASSIGN},   {"-=", SYM_MINUSASSIGN},  {"/=", SYM_DIVASSIGN},
+    {"%=", SYM_MODASSIGN},    {"*=", SYM_MULTASSIGN},   {"&=", SYM_BANDASSIGN},
+    {"|=", SYM_BORASSIGN},    {"<<=", SYM_LSHIFTASSIGN}, {">>=", SYM_RSHIFTASSIGN},
+    {"||", SYM_OR},           {"&&", SYM_AND},          {"|", SYM_BOR},
+    {"&", SYM_BAND},          {"!=", SYM_NEQ},          {"==", SYM_EQ},
+    {"<", SYM_LT},            {"<=", SYM_LE},           {">", SYM_GT},
+    {">=", SYM_GE},           {"<<", SYM_LSHIFT},       {">>", SYM_RSHIFT},
+    {"+", SYM_PLUS},          {"-", SYM_MINUS},         {"*", SYM_MULT},
+    {"/", SYM_DIV},           {"%", SYM_MOD},           {"**", SYM_PRIMARY},
+};
+
 }  // namespace
+
+// Offset 0 holds the empty text (the end token's); the shared spellings
+// follow.
+TokenArray::TokenArray() {
+    addText("", 0);
+    for (const Spelling& sp : kSpellings) spelling_[sp.sym] = addText(sp.text.data(), sp.text.size());
+}
+
+std::uint32_t TokenArray::addText(const char* text, std::size_t length) {
+    if (textUsed_ + length + 1 > textCapacity_) {
+        std::size_t cap = textCapacity_ ? textCapacity_ * 2 : 20000;
+        while (cap < textUsed_ + length + 1) cap *= 2;
+        if (cap > UINT32_MAX) {
+            std::fprintf(stderr, "cannot allocate lookahead text buffer (%d bytes)\n", static_cast<int>(cap));
+            c_exit(globals, 1);
+        }
+        textCapacity_ = cap;
+        growBuffer(text_, cap, "cannot allocate lookahead text buffer (%d bytes)\n");
+    }
+    std::uint32_t offset = static_cast<std::uint32_t>(textUsed_);
+    std::memcpy(text_ + textUsed_, text, length);
+    text_[textUsed_ + length] = '\0';
+    textUsed_ += length + 1;
+    return offset;
+}
 
 void TokenArray::add(int sym, int line, const char* text, std::size_t length) {
     if (count_ == capacity_) {
@@ -63,43 +118,40 @@ void TokenArray::add(int sym, int line, const char* text, std::size_t length) {
         growBuffer(lines_, cap, "cannot allocate line buffer (%d ints)\n");
         growBuffer(offsets_, cap, "cannot allocate lookahead token buffer (%d tokens)\n");
     }
-    if (textUsed_ + length + 1 > textCapacity_) {
-        std::size_t cap = textCapacity_ ? textCapacity_ * 2 : 20000;
-        while (cap < textUsed_ + length + 1) cap *= 2;
-        textCapacity_ = cap;
-        growBuffer(text_, cap, "cannot allocate lookahead text buffer (%d bytes)\n");
+    std::uint32_t offset = 0;
+    if (length > 0) {
+        std::uint32_t shared = spelling_[sym];
+        bool same = shared && std::memcmp(text_ + shared, text, length) == 0 && text_[shared + length] == '\0';
+        offset = same ? shared : addText(text, length);
     }
-    syms_[count_] = sym;
+    syms_[count_] = static_cast<std::uint8_t>(sym);
     lines_[count_] = line;
-    offsets_[count_] = textUsed_;
-    std::memcpy(text_ + textUsed_, text, length);
-    text_[textUsed_ + length] = '\0';
-    textUsed_ += length + 1;
+    offsets_[count_] = offset;
     ++count_;
 }
 
 namespace {
 
-struct Keyword {
-    std::string_view word;
-    int sym;
-};
+// The keywords open the table of spellings.
+constexpr int kKeywordCount = 19;
+static_assert(kSpellings[kKeywordCount - 1].sym == SYM_OBJECT && kSpellings[kKeywordCount].sym == SYM_LP);
 
-constexpr Keyword kKeywords[] = {
-    {"include", SYM_INCLUDE}, {"const", SYM_CONST},     {"ref", SYM_REF},
-    {"break", SYM_BREAK},     {"return", SYM_RETURN},   {"void", SYM_VOID},
-    {"int", SYM_INT},         {"text", SYM_TEXT},       {"float", SYM_FLOAT},
-    {"if", SYM_IF},           {"else", SYM_ELSE},       {"while", SYM_WHILE},
-    {"for", SYM_FOR},         {"case", SYM_CASE},       {"switch", SYM_SWITCH},
-    {"default", SYM_DEFAULT}, {"window", SYM_WINDOW},   {"endwindow", SYM_ENDWINDOW},
-    {"object", SYM_OBJECT},
-};
-
-bool isLetter(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isDigit(int c) { return c >= '0' && c <= '9'; }
+constexpr bool isLetter(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+constexpr bool isDigit(int c) { return c >= '0' && c <= '9'; }
 bool isHexDigit(int c) {
     return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
+
+struct WordChars {
+    bool of[256] = {};
+    constexpr WordChars() {
+        for (int c = 0; c < 256; ++c) of[c] = isLetter(c) || isDigit(c) || c == '_';
+    }
+};
+constexpr WordChars kWordChars;
+
+// Letters, digits and underscores continue a word; the end (-1) does not.
+bool continuesWord(int c) { return c >= 0 && kWordChars.of[c]; }
 
 // One pass over a source, producing tokens into the array.
 class Scanner {
@@ -150,15 +202,18 @@ private:
 
     bool scanWord(int c) {
         append(c);
-        while (isLetter(src_.peek()) || isDigit(src_.peek()) || src_.peek() == '_') append(src_.get());
+        for (int next; continuesWord(next = src_.peek()); src_.skip()) append(next);
         emit(keywordOf());
         return true;
     }
 
     int keywordOf() const {
-        if (len_ > 9) return SYM_ID;
-        for (const Keyword& k : kKeywords)
-            if (k.word == std::string_view(text_, len_)) return k.sym;
+        if (len_ < 2 || len_ > 9) return SYM_ID;
+        for (int i = 0; i < kKeywordCount; ++i) {
+            std::string_view word = kSpellings[i].text;
+            if (word.size() == len_ && word[0] == text_[0] && word == std::string_view(text_, len_))
+                return kSpellings[i].sym;
+        }
         return SYM_ID;
     }
 

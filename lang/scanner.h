@@ -28,6 +28,8 @@ public:
         if (pos_ < len_) return buffer_[pos_];
         return refill() ? buffer_[pos_] : -1;
     }
+    // Passes over the byte that peek() returned.
+    void skip() { ++pos_; }
 
 private:
     bool refill();
@@ -42,10 +44,12 @@ private:
 };
 
 // Every token of one input: number, starting line and text, in order; the
-// last token is always SYM_EOF.
+// last token is always SYM_EOF. Keywords and operators written the one
+// way their token is spelled share one copy of the spelling instead of a
+// copy per token.
 class TokenArray {
 public:
-    TokenArray() = default;
+    TokenArray();
     TokenArray(const TokenArray&) = delete;
     TokenArray& operator=(const TokenArray&) = delete;
     ~TokenArray();
@@ -57,14 +61,19 @@ public:
     const char* text(int i) const { return text_ + offsets_[i]; }
 
 private:
-    int* syms_ = nullptr;
+    std::uint32_t addText(const char* text, std::size_t length);
+
+    std::uint8_t* syms_ = nullptr;
     int* lines_ = nullptr;
-    std::size_t* offsets_ = nullptr;
+    std::uint32_t* offsets_ = nullptr;
     int count_ = 0;
     int capacity_ = 0;
     char* text_ = nullptr;
     std::size_t textUsed_ = 0;
     std::size_t textCapacity_ = 0;
+    // Where the shared spelling of each fixed token starts in text_; 0
+    // for tokens whose text is kept per token.
+    std::uint32_t spelling_[SYM_TOKEN_LIMIT] = {};
 };
 
 // Scans the whole source; lines count from firstLine. Lexical errors are

@@ -67,4 +67,5 @@ enum Sym : int {
     INTLIT = 72,
     FLOATLIT = 73,
     TEXTLIT = 75,
+    SYM_TOKEN_LIMIT = 76,  // above every token number
 };
