@@ -17,6 +17,7 @@ struct ShellState;
 struct UrlState;
 struct ParserState;
 struct AuthoringState;
+class RecordArena;
 
 // Run-state word.
 enum : std::uint32_t {
@@ -109,6 +110,9 @@ struct UnitContext {
     char* scanFileName = nullptr;
     char* libraryDir = nullptr;
     ParserState* parserState = nullptr;
+    // Where the parser takes its records while it reads a program; null:
+    // from the allocator, one by one.
+    RecordArena* recordArena = nullptr;
 
     // Lifetime: 1 from start-up until the first cleanup.
     int cleanupPending = 0;

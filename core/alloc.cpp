@@ -6,10 +6,13 @@
 #include "core/alloc.h"
 
 #include <malloc.h>
+#include <sys/mman.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -59,6 +62,20 @@ void* take(void* block) {
     return block;
 }
 
+// Live arena blocks as [start, end), sorted by start, and the span they
+// cover: a freed address outside the span (any record from the C
+// library's heap) is told apart with two comparisons. The blocks are
+// mapped directly, away from that heap.
+std::vector<std::pair<std::uintptr_t, std::uintptr_t>> arenaBlocks;
+std::uintptr_t arenaLow = UINTPTR_MAX;
+std::uintptr_t arenaHigh = 0;
+std::size_t lastHit = 0;
+
+void spanArenaBlocks() {
+    arenaLow = arenaBlocks.empty() ? UINTPTR_MAX : arenaBlocks.front().first;
+    arenaHigh = arenaBlocks.empty() ? 0 : arenaBlocks.back().second;
+}
+
 }  // namespace
 
 void* TamMalloc(std::size_t size) {
@@ -81,7 +98,7 @@ void* TamCalloc(std::size_t count, std::size_t size) {
 }
 
 void TamFree(void* block) {
-    if (!block) return;
+    if (!block || inArenaBlock(block)) return;
     noteGiven(sizeOf(block));
     std::free(block);
 }
@@ -105,3 +122,74 @@ void setMemoryLimit(std::size_t bytes, void (*exceededHandler)()) {
 bool mayHoldMore(std::size_t bytes) { return mayTake(held, bytes); }
 
 std::size_t heldMemory() { return held > 0 ? static_cast<std::size_t>(held) : 0; }
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TALVIX_MAP_BLOCKS 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TALVIX_MAP_BLOCKS 0
+#endif
+#endif
+#ifndef TALVIX_MAP_BLOCKS
+#define TALVIX_MAP_BLOCKS 1
+#endif
+
+// Sanitized builds take blocks from the C library instead: the leak
+// checker looks for pointers only in memory it knows, and records of an
+// arena point at texts and other records on the heap.
+void* TamBlock(std::size_t size) {
+    if (!mayTake(held, size)) return nullptr;
+#if TALVIX_MAP_BLOCKS
+    void* block = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) return nullptr;
+#else
+    void* block = std::calloc(1, size);
+    if (!block) return nullptr;
+#endif
+    auto start = reinterpret_cast<std::uintptr_t>(block);
+    std::pair<std::uintptr_t, std::uintptr_t> range{start, start + size};
+    auto at = arenaBlocks.begin();
+    while (at != arenaBlocks.end() && at->first < start) ++at;
+    arenaBlocks.insert(at, range);
+    spanArenaBlocks();
+    held += static_cast<std::int64_t>(size);
+    if (limit && held > limit) crossed();
+    return block;
+}
+
+void TamFreeBlock(void* block, std::size_t size) {
+    if (!block) return;
+    auto start = reinterpret_cast<std::uintptr_t>(block);
+    for (auto at = arenaBlocks.begin(); at != arenaBlocks.end(); ++at) {
+        if (at->first != start) continue;
+        arenaBlocks.erase(at);
+        break;
+    }
+    spanArenaBlocks();
+#if TALVIX_MAP_BLOCKS
+    munmap(block, size);
+#else
+    std::free(block);
+#endif
+    noteGiven(static_cast<std::int64_t>(size));
+}
+
+bool inArenaBlock(const void* address) {
+    auto at = reinterpret_cast<std::uintptr_t>(address);
+    if (at < arenaLow || at >= arenaHigh) return false;
+    // Records of one tree lie close together: try the block of the last
+    // hit first.
+    if (lastHit < arenaBlocks.size() && arenaBlocks[lastHit].first <= at && at < arenaBlocks[lastHit].second)
+        return true;
+    std::size_t lo = 0, hi = arenaBlocks.size();
+    while (lo < hi) {
+        std::size_t mid = (lo + hi) / 2;
+        if (arenaBlocks[mid].second <= at)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo == arenaBlocks.size() || arenaBlocks[lo].first > at) return false;
+    lastHit = lo;
+    return true;
+}

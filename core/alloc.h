@@ -21,6 +21,15 @@ std::size_t heldMemory();
 // layer before their contents come here; a no counts as a crossing.
 bool mayHoldMore(std::size_t bytes);
 
+// Blocks for record arenas: zero-filled, page-aligned and counted like any
+// other request (null when refused). A record inside a live block is
+// never freed on its own: TamFree ignores it, and the block goes as a
+// whole with TamFreeBlock.
+void* TamBlock(std::size_t size);
+void TamFreeBlock(void* block, std::size_t size);
+// Whether the address lies in a live arena block.
+bool inArenaBlock(const void* address);
+
 // Zero-filled record of type T, or null. Records of the program model are
 // plain structs whose zero state is their empty state.
 template <class T>

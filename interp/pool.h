@@ -4,7 +4,8 @@
 // type, up to a bound, and are cleared when reused; anything beyond the
 // bound goes back to the allocator. Records that the parser allocated
 // may be freed here too, since a record is only ever reused for its own
-// type. Sanitized builds bypass the lists so that every use after free is
+// type; records of a program's arena stay where they are (the arena frees
+// them with the program) and never join a list. Sanitized builds bypass the lists so that every use after free is
 // still caught (GCC announces AddressSanitizer by a macro, clang through
 // __has_feature).
 #pragma once
@@ -50,6 +51,7 @@ template <class T>
 void poolFree(T* record) {
     if (!record) return;
 #if TALVIX_RECYCLE_RECORDS
+    if (inArenaBlock(record)) return;
     if (RecordPool<T>::count < RecordPool<T>::kMaxFree) {
         void* block = record;
         *static_cast<void**>(block) = RecordPool<T>::freeList;

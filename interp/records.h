@@ -142,12 +142,12 @@ struct op {
     std::uint8_t type = 0;     // DO_VDECL or DO_VINST
     std::uint8_t valtype = 0;  // set by compute_valtype
     std::uint8_t evalClass = 0;  // evaluator's cached kind of routine; 0 unknown
+    int line = 0;              // beside the bytes above, where it costs no room
     OperRoutine routine{};     // operator nodes only
     OpPayload left{};
     // Right operand. T_ATTRIDX: a T_ARRAY node whose access record carries
     // only the index list (its array is unused).
     op* right = nullptr;
-    int line = 0;
 };
 
 // Named constant.
@@ -194,10 +194,11 @@ struct intarray {
 };
 
 // Actual parameter, also an index of an array access.
+// The small fields come first, where they fill the padding of the links.
 struct param : ListNode {
-    op* expr = nullptr;
-    int line = 0;
     std::uint8_t bindPlan = 0;  // first actual of a call: its BindPlan, 0 undecided
+    int line = 0;
+    op* expr = nullptr;
 };
 
 // Formal parameter, in written order.
@@ -277,6 +278,7 @@ using ControlRoutine = void (*)(UnitContext*, simaction*);
 // order nested, call, expression, return expression, window, graphic
 // object, input object.
 struct simaction : ListNode {
+    std::uint8_t isDefault = 0;  // the default branch of a switch (first: it fills the links' padding)
     Frame* frame = nullptr;
     ControlRoutine control = nullptr;
     action* call = nullptr;
@@ -287,7 +289,6 @@ struct simaction : ListNode {
     WinObj* winobj = nullptr;
     GraphObj* graphobj = nullptr;
     InpObj* inpobj = nullptr;
-    std::uint8_t isDefault = 0;  // the default branch of a switch
 };
 
 // Scope of names: the learn unit (root), a function or an object

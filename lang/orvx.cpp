@@ -9,6 +9,7 @@
 #include "app/context.h"
 #include "app/shutdown.h"
 #include "core/alloc.h"
+#include "core/arena.h"
 #include "core/messages.h"
 #include "core/strings.h"
 #include "lang/diagnostics.h"
@@ -46,6 +47,22 @@ private:
     UnitContext* savedGlobals_;
 };
 
+// Puts the records of one parse in an arena, or with null on the
+// allocator, and restores the previous choice afterwards.
+class RecordScope {
+public:
+    RecordScope(UnitContext* ctx, RecordArena* arena) : ctx_(ctx), saved_(ctx->recordArena) {
+        ctx->recordArena = arena;
+    }
+    ~RecordScope() { ctx_->recordArena = saved_; }
+    RecordScope(const RecordScope&) = delete;
+    RecordScope& operator=(const RecordScope&) = delete;
+
+private:
+    UnitContext* ctx_;
+    RecordArena* saved_;
+};
+
 // Scans with the context made global, so that a token buffer that cannot
 // grow ends the player through the cleanup path.
 void scanWithContext(UnitContext* ctx, CharSource& source, TokenArray& tokens) {
@@ -70,6 +87,11 @@ void ruleNestingOverflow(UnitContext* ctx, int line) {
     std::fflush(stderr);
     ruleNesting = 0;
     c_exit(ctx, 1);
+}
+
+void* parseRecord(UnitContext* ctx, std::size_t size) {
+    if (ctx->recordArena) return ctx->recordArena->allocate(ctx, size);
+    return mustAlloc(ctx, size);
 }
 
 int currentParseLine() {
@@ -132,7 +154,10 @@ int readsim(UnitContext* ctx, KivStream* stream) {
         return 1;
     }
     SymbolIndexScope index;
-    ParserState parser(ctx, tokens, ctx->learnUnit);
+    LearnUnit* unit = ctx->learnUnit;
+    if (!unit->records) unit->records = new RecordArena();
+    RecordScope records(ctx, unit->records);
+    ParserState parser(ctx, tokens, unit);
     ParseScope scope(ctx, &parser);
     parser.rsim();
     return (ctx->runState & RS_STOP) ? 1 : 0;
@@ -148,6 +173,7 @@ simaction* parse_statement(UnitContext* ctx, const char* text) {
     TokenArray tokens;
     scanWithContext(ctx, *source, tokens);
     if (tokens.count() <= 1) return nullptr;  // nothing but the end of the text
+    RecordScope records(ctx, nullptr);
     ParserState parser(ctx, tokens, unit);
     ParseScope parseScope(ctx, &parser);
     StmtList out;
@@ -384,7 +410,7 @@ void ParserState::one_var(Block* block, int type) {
     consume();
     op* value = expr(block);
     if (failed) return;
-    vinit* init = mustNew<vinit>(ctx);
+    vinit* init = newRecord<vinit>(ctx);
     init_list(init);
     init->expr = value;
     var->init = init;
@@ -400,7 +426,7 @@ void ParserState::arraydecl(Block* block, vdecl* var) {
         if (failed) {
             if (!recover("array size : malformed expression", SYM_RH)) return;
         } else {
-            param* dim = mustNew<param>(ctx);
+            param* dim = newRecord<param>(ctx);
             dim->expr = size;
             dim->line = line;
             appendTo(var->dims, dim);
@@ -423,7 +449,7 @@ vinit* ParserState::initlist(Block* block, int level, int ndims) {
     vinit* list = nullptr;
     vinit* tail = nullptr;
     do {
-        vinit* element = mustNew<vinit>(ctx);
+        vinit* element = newRecord<vinit>(ctx);
         appendTo(list, tail, element);
         if (LA(1) == SYM_LB) {
             if (level >= ndims) parse_error(ctx, "Array initializer have to many '{'");

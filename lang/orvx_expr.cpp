@@ -151,7 +151,7 @@ Family available(Family family, const BinaryOp& b) {
 }  // namespace
 
 op* newOp(UnitContext* ctx, int flag) {
-    op* node = mustNew<op>(ctx);
+    op* node = newRecord<op>(ctx);
     node->flag = static_cast<std::uint8_t>(flag);
     node->type = DO_VDECL;
     return node;
@@ -480,7 +480,7 @@ bool ParserState::indexes(Block* block, param*& list) {
         int line = LALINE(1);
         op* index = expr(block);
         if (failed) return false;
-        param* p = mustNew<param>(ctx);
+        param* p = newRecord<param>(ctx);
         p->expr = index;
         p->line = line;
         appendTo(list, tail, p);
@@ -498,7 +498,7 @@ op* ParserState::lval(Block* block) {
     if (vdecl* var = get_var(block, name)) {
         node = newOp(ctx, var_type(var));
         if (var->type & VT_ARRAY) {
-            intarray* access = mustNew<intarray>(ctx);
+            intarray* access = newRecord<intarray>(ctx);
             access->array.decl = var;
             access->type = DO_VDECL;
             node->left.arr = access;
@@ -551,7 +551,7 @@ op* ParserState::fcall(Block* block) {
                 discardParams(ctx, args);
                 return nullptr;
             }
-            param* p = mustNew<param>(ctx);
+            param* p = newRecord<param>(ctx);
             p->expr = arg;
             p->line = argLine;
             appendTo(args, tail, p);
@@ -570,7 +570,7 @@ op* ParserState::fcall(Block* block) {
 // A call of a builtin, of a user function, or of a function declared
 // later (queued for back-patching at the end of the parse).
 op* ParserState::callNode(const char* name, int line, param* args, Block* block, bool explicitCall) {
-    action* call = mustNew<action>(ctx);
+    action* call = newRecord<action>(ctx);
     call->args.params = args;
     call->line = line;
     op* node = newOp(ctx, T_FUNC);
@@ -614,7 +614,11 @@ op* ParserState::callNode(const char* name, int line, param* args, Block* block,
 bool ParserState::tryExpr(Block* block) {
     int start = pos;
     ++guessing;
+    // The trial's records are freed right away: keep them out of the arena.
+    RecordArena* arena = ctx->recordArena;
+    ctx->recordArena = nullptr;
     op* node = expr(block);
+    ctx->recordArena = arena;
     bool ok = !failed;
     failed = false;
     --guessing;

@@ -17,7 +17,7 @@
 namespace {
 
 simaction* newStatement(UnitContext* ctx) {
-    simaction* s = mustNew<simaction>(ctx);
+    simaction* s = newRecord<simaction>(ctx);
     init_list(s);
     return s;
 }
@@ -79,7 +79,7 @@ void ParserState::objectStmnt(Block* block, StmtList& out) {
     void* object = nullptr;
     action* call = nullptr;
     if (gen) {
-        call = mustNew<action>(ctx);
+        call = newRecord<action>(ctx);
         call->target.proto = gen;
         call->type = ACT_OBJECT;
         call->line = line;

@@ -116,6 +116,17 @@ private:
     }
 };
 
+// A record of the program being read (expression node, statement, call,
+// argument, array access, initializer): from the learn unit's arena while
+// a program is read, from the allocator for statement strings and trial
+// parses, whose records are freed singly.
+void* parseRecord(UnitContext* ctx, std::size_t size);
+template <class T>
+T* newRecord(UnitContext* ctx) {
+    static_assert(alignof(T) <= 8);
+    return static_cast<T*>(parseRecord(ctx, sizeof(T)));
+}
+
 // Builds an expression node of the given flag, its value type computed.
 op* newOp(UnitContext* ctx, int flag);
 // Access method of a node's flag (T_CONST ... T_ATTRIDX).

@@ -14,7 +14,7 @@
 namespace {
 
 simaction* newStatement(UnitContext* ctx) {
-    simaction* s = mustNew<simaction>(ctx);
+    simaction* s = newRecord<simaction>(ctx);
     init_list(s);
     return s;
 }

@@ -5,6 +5,7 @@
 
 #include "app/context.h"
 #include "core/alloc.h"
+#include "core/arena.h"
 #include "core/messages.h"
 #include "net/url.h"
 #include "present/display_state.h"
@@ -62,6 +63,7 @@ void killLearnUnit(UnitContext* ctx) {
         keepLastScreen(ctx, unit);
     unlinkFrom(ctx->learnUnit, unit);
     TamFree(unit->url);
+    delete unit->records;
     TamFree(unit);
 
     LearnUnit* beneath = ctx->learnUnit;

@@ -11,6 +11,7 @@
 
 struct Picture;
 struct TextLayout;
+class RecordArena;
 
 // Object kinds: the codes of the object keywords.
 enum ObjKind : std::uint8_t {
@@ -193,6 +194,9 @@ struct LearnUnit : Block {
     char* programName = nullptr;
     int version = 0;
     char* url = nullptr;
+    // Expression nodes, statements, calls, arguments, array accesses and
+    // initializers read with the program; they go with the unit.
+    RecordArena* records = nullptr;
 
     // Interpreter state.
     vinst* globals = nullptr;          // global instances

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/context.h"
+#include "core/alloc.h"
 #include "interp/control.h"
 #include "interp/operators.h"
 #include "interp/release.h"
@@ -284,6 +285,53 @@ TEST(Parser, StatementStringsUseTheRunningFunctionsScope) {
     EXPECT_EQ(parse_statement(&p.ctx, nullptr), nullptr);
     p.unit->currentFrame = nullptr;
     EXPECT_EQ(p.ctx.runState, 0u);
+}
+
+// Statement strings are parsed and freed one at a time while the program
+// runs: their records come from the allocator, never from the program's
+// arena, and a statement that fails half-way leaves nothing behind (the
+// leak checker of the sanitized build sees every record).
+TEST(Parser, StatementStringsKeepOutOfTheArenaAndFailCleanly) {
+    Parsed& p = parse("int g; void main() { int local; local = 1; }\n");
+    ASSERT_EQ(p.err, "");
+    function* fn = get_function(p.unit, "main");
+    EXPECT_TRUE(inArenaBlock(fn->body));
+    EXPECT_TRUE(inArenaBlock(fn->body->expr));
+    funcinst frame;
+    frame.owner = fn;
+    p.unit->currentFrame = &frame;
+    simaction* good = parse_statement(&p.ctx, "local = g + 2;");
+    ASSERT_NE(good, nullptr);
+    EXPECT_FALSE(inArenaBlock(good));
+    EXPECT_FALSE(inArenaBlock(good->expr));
+    f_simulate(&p.ctx, good, 0);
+    for (const char* text : {"local = (1 + 2 * ;", "local = nosuch(local + 1, \"t\") * 3 + ;",
+                             "if (local > g) local = f(2) - ; else local = 1;", "local = \"a\" + 1 - ;"}) {
+        testing::internal::CaptureStderr();
+        simaction* s = parse_statement(&p.ctx, text);
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("Error at line 1"), std::string::npos) << text;
+        f_simulate(&p.ctx, s, 0);
+        p.ctx.runState = 0;
+    }
+    p.unit->currentFrame = nullptr;
+}
+
+// The program's records go with its learn unit, all at once.
+TEST(Parser, TheArenaGoesWithTheUnit) {
+    UnitContext ctx;
+    ctx.parseOnly = 1;
+    newLearnUnit(&ctx, 640, 400, 0);
+    std::string text = "int x; void main() { x = (x + 1) * 2; if (x) x = 3; }\n";
+    std::FILE* stream = fmemopen(text.data(), text.size(), "r");
+    readsim(&ctx, stream);
+    std::fclose(stream);
+    simaction* body = get_function(ctx.learnUnit, "main")->body;
+    ASSERT_TRUE(inArenaBlock(body));
+    killLearnUnit(&ctx);
+    parser_cleanup(&ctx);
+    EXPECT_FALSE(inArenaBlock(body));
+    TamFree(ctx.updateRects);
 }
 
 TEST(Includes, NameLineRenamesTheUnitAndLinksAddDeclarations) {
