@@ -110,14 +110,16 @@ std::uint32_t TokenArray::addText(const char* text, std::size_t length) {
     return offset;
 }
 
+void TokenArray::grow() {
+    capacity_ = capacity_ ? capacity_ * 2 : 2000;
+    std::size_t cap = static_cast<std::size_t>(capacity_);
+    growBuffer(syms_, cap, "cannot allocate token buffer (%d tokens)\n");
+    growBuffer(lines_, cap, "cannot allocate line buffer (%d ints)\n");
+    growBuffer(offsets_, cap, "cannot allocate lookahead token buffer (%d tokens)\n");
+}
+
 void TokenArray::add(int sym, int line, const char* text, std::size_t length) {
-    if (count_ == capacity_) {
-        capacity_ = capacity_ ? capacity_ * 2 : 2000;
-        std::size_t cap = static_cast<std::size_t>(capacity_);
-        growBuffer(syms_, cap, "cannot allocate token buffer (%d tokens)\n");
-        growBuffer(lines_, cap, "cannot allocate line buffer (%d ints)\n");
-        growBuffer(offsets_, cap, "cannot allocate lookahead token buffer (%d tokens)\n");
-    }
+    if (count_ == capacity_) grow();
     std::uint32_t offset = 0;
     if (length > 0) {
         std::uint32_t shared = spelling_[sym];
@@ -150,8 +152,27 @@ struct WordChars {
 };
 constexpr WordChars kWordChars;
 
-// Letters, digits and underscores continue a word; the end (-1) does not.
-bool continuesWord(int c) { return c >= 0 && kWordChars.of[c]; }
+// The keywords by their first letter, at most three of them each (the
+// rest of a row is -1).
+struct KeywordsByLetter {
+    int of[26][3];
+    constexpr KeywordsByLetter() : of() {
+        for (auto& row : of)
+            for (int& i : row) i = -1;
+        for (int i = 0; i < kKeywordCount; ++i) {
+            int* row = of[kSpellings[i].text[0] - 'a'];
+            int n = 0;
+            while (row[n] >= 0) ++n;
+            row[n] = i;
+        }
+    }
+};
+constexpr KeywordsByLetter kKeywordsByLetter;
+
+// Byte tests as function objects, so that the scanning loops inline them.
+constexpr auto continuesWord = [](unsigned char c) { return kWordChars.of[c]; };
+constexpr auto isDigitByte = [](unsigned char c) { return isDigit(c); };
+
 
 // One pass over a source, producing tokens into the array.
 class Scanner {
@@ -173,9 +194,9 @@ private:
     // Scans one token (or skipped item) starting with c; false once the
     // end of input has been reached inside a comment or literal.
     bool scanOrdinary(int c) {
+        if (c == ' ' || c == '\t' || c == '\r') return true;
         startLine_ = line_;
         len_ = 0;
-        if (c == ' ' || c == '\t' || c == '\r') return true;
         if (c == '\n') {
             ++line_;
             return true;
@@ -202,17 +223,17 @@ private:
 
     bool scanWord(int c) {
         append(c);
-        for (int next; continuesWord(next = src_.peek()); src_.skip()) append(next);
+        takeWhile(continuesWord);
         emit(keywordOf());
         return true;
     }
 
     int keywordOf() const {
-        if (len_ < 2 || len_ > 9) return SYM_ID;
-        for (int i = 0; i < kKeywordCount; ++i) {
-            std::string_view word = kSpellings[i].text;
-            if (word.size() == len_ && word[0] == text_[0] && word == std::string_view(text_, len_))
-                return kSpellings[i].sym;
+        if (len_ < 2 || len_ > 9 || text_[0] < 'a' || text_[0] > 'z') return SYM_ID;
+        std::string_view word(text_, len_);
+        for (int i : kKeywordsByLetter.of[text_[0] - 'a']) {
+            if (i < 0) break;
+            if (kSpellings[i].text == word) return kSpellings[i].sym;
         }
         return SYM_ID;
     }
@@ -229,7 +250,7 @@ private:
             emit(INTLIT);
             return true;
         }
-        while (isDigit(src_.peek())) append(src_.get());
+        takeWhile(isDigitByte);
         if (src_.peek() == '.') return scanFraction(src_.get());
         emit(INTLIT);
         return true;
@@ -375,12 +396,24 @@ private:
         return src_.peek() == next ? take(withNext) : without;
     }
 
+    // Appends the bytes for which the test holds (up to the longest token
+    // text kept) and passes over all of them.
+    template <class Test>
+    void takeWhile(Test test) {
+        len_ += src_.takeWhile(test, text_ + len_, static_cast<std::size_t>(kMaxTokenText) - len_);
+    }
+
     void append(int c) {
         if (len_ < static_cast<std::size_t>(kMaxTokenText)) text_[len_++] = static_cast<char>(c);
     }
 
+    // Words and literals keep their text; keywords and operators (but for
+    // "<>", another way to write "!=") are spelled as their token.
     void emit(int sym) {
-        out_.add(sym, startLine_, text_, len_);
+        if (sym < SYM_ID && !(sym == SYM_NEQ && text_[0] == '<'))
+            out_.addSpelled(sym, startLine_);
+        else
+            out_.add(sym, startLine_, text_, len_);
         len_ = 0;
     }
 

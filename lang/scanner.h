@@ -28,8 +28,20 @@ public:
         if (pos_ < len_) return buffer_[pos_];
         return refill() ? buffer_[pos_] : -1;
     }
-    // Passes over the byte that peek() returned.
-    void skip() { ++pos_; }
+    // Passes over the bytes for which the test holds, copying the first
+    // `room` of them to out; returns how many were copied.
+    template <class Test>
+    std::size_t takeWhile(Test test, char* out, std::size_t room) {
+        std::size_t copied = 0;
+        for (;;) {
+            const unsigned char* at = buffer_ + pos_;
+            const unsigned char* end = buffer_ + len_;
+            for (; at < end && test(*at); ++at)
+                if (copied < room) out[copied++] = static_cast<char>(*at);
+            pos_ = static_cast<std::size_t>(at - buffer_);
+            if (at < end || !refill()) return copied;
+        }
+    }
 
 private:
     bool refill();
@@ -55,6 +67,14 @@ public:
     ~TokenArray();
 
     void add(int sym, int line, const char* text, std::size_t length);
+    // A keyword or operator written as its token is spelled.
+    void addSpelled(int sym, int line) {
+        if (count_ == capacity_) grow();
+        syms_[count_] = static_cast<std::uint8_t>(sym);
+        lines_[count_] = line;
+        offsets_[count_] = spelling_[sym];
+        ++count_;
+    }
     int count() const { return count_; }
     int sym(int i) const { return syms_[i]; }
     int line(int i) const { return lines_[i]; }
@@ -62,6 +82,7 @@ public:
 
 private:
     std::uint32_t addText(const char* text, std::size_t length);
+    void grow();
 
     std::uint8_t* syms_ = nullptr;
     int* lines_ = nullptr;
