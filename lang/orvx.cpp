@@ -89,11 +89,6 @@ void ruleNestingOverflow(UnitContext* ctx, int line) {
     c_exit(ctx, 1);
 }
 
-void* parseRecord(UnitContext* ctx, std::size_t size) {
-    if (ctx->recordArena) return ctx->recordArena->allocate(ctx, size);
-    return mustAlloc(ctx, size);
-}
-
 int currentParseLine() {
     if (!globals || !globals->parserState) return 0;
     return globals->parserState->LALINE(1);

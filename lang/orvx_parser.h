@@ -4,6 +4,9 @@
 // goes. Nested parses (includes, links, statement strings) run a fresh
 // ParserState and restore the previous one afterwards.
 #pragma once
+#include "app/context.h"
+#include "core/arena.h"
+#include "core/messages.h"
 #include "interp/records.h"
 #include "lang/scanner.h"
 #include "present/objects.h"
@@ -120,11 +123,10 @@ private:
 // argument, array access, initializer): from the learn unit's arena while
 // a program is read, from the allocator for statement strings and trial
 // parses, whose records are freed singly.
-void* parseRecord(UnitContext* ctx, std::size_t size);
 template <class T>
 T* newRecord(UnitContext* ctx) {
-    static_assert(alignof(T) <= 8);
-    return static_cast<T*>(parseRecord(ctx, sizeof(T)));
+    if (ctx->recordArena) return arenaNew<T>(*ctx->recordArena, ctx);
+    return mustNew<T>(ctx);
 }
 
 // Builds an expression node of the given flag, its value type computed.
