@@ -30,9 +30,11 @@ namespace {
 
 UnitContext* cleanupContext = nullptr;
 
-// A server gets this long to end after SIGTERM before it is killed.
-constexpr int kServerGraceSteps = 50;
-constexpr long kServerGraceStepNs = 10'000'000;
+// A server gets half a second to end after SIGTERM before it is killed.
+// Both are told at once and looked at every half millisecond: a server
+// usually ends within one, and every run of the player waits for them.
+constexpr int kServerGraceSteps = 1000;
+constexpr long kServerGraceStepNs = 500'000;
 
 bool reaped(pid_t pid) {
     pid_t result;
@@ -42,25 +44,28 @@ bool reaped(pid_t pid) {
     return result != 0;
 }
 
-void stopServer(pid_t& pid) {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    for (int step = 1; !reaped(pid); ++step) {
-        if (step == kServerGraceSteps) {
-            kill(pid, SIGKILL);
-            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-            }
-            break;
+void stopServers(UnitContext* ctx) {
+    pid_t* servers[] = {&ctx->soundServerPid, &ctx->musicServerPid};
+    for (pid_t* pid : servers)
+        if (*pid > 0) kill(*pid, SIGTERM);
+    for (int step = 1;; ++step) {
+        bool running = false;
+        for (pid_t* pid : servers) {
+            if (*pid > 0 && reaped(*pid)) *pid = 0;
+            running = running || *pid > 0;
         }
+        if (!running) return;
+        if (step == kServerGraceSteps) break;
         timespec pause{0, kServerGraceStepNs};
         nanosleep(&pause, nullptr);
     }
-    pid = 0;
-}
-
-void stopServers(UnitContext* ctx) {
-    stopServer(ctx->soundServerPid);
-    stopServer(ctx->musicServerPid);
+    for (pid_t* pid : servers) {
+        if (*pid <= 0) continue;
+        kill(*pid, SIGKILL);
+        while (waitpid(*pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        *pid = 0;
+    }
 }
 
 void closeServerPipes(UnitContext* ctx) {
