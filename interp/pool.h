@@ -5,9 +5,9 @@
 // bound goes back to the allocator. Records that the parser allocated
 // may be freed here too, since a record is only ever reused for its own
 // type; records of a program's arena stay where they are (the arena frees
-// them with the program) and never join a list. Sanitized builds bypass the lists so that every use after free is
-// still caught (GCC announces AddressSanitizer by a macro, clang through
-// __has_feature).
+// them with the program) and never join a list. Sanitized builds bypass
+// the lists so that every use after free is still caught (GCC announces
+// AddressSanitizer by a macro, clang through __has_feature).
 #pragma once
 #include <cstddef>
 #include <cstring>
