@@ -537,7 +537,7 @@ op* ParserState::lval(Block* block) {
 
 op* ParserState::fcall(Block* block) {
     RuleGuard guard(ctx, __LINE__);
-    std::string name = LATEXT(1);
+    const char* name = LATEXT(1);
     int line = LALINE(1);
     consume();
     consume();
@@ -561,7 +561,7 @@ op* ParserState::fcall(Block* block) {
         discardParams(ctx, args);
         return nullptr;
     }
-    op* node = callNode(name.c_str(), line, args, block, true);
+    op* node = callNode(name, line, args, block, true);
     node->line = line;
     compute_valtype(ctx, node);
     return node;

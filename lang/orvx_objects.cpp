@@ -124,21 +124,21 @@ bool ParserState::objAttrib(Block* block, void* object, int kind, objectproto* g
         recover("attribute : malformed attribute specification", SYM_COMMA, SYM_SEMICOLON);
         return false;
     }
-    std::string name = LATEXT(1);
+    const char* name = LATEXT(1);
     int attrId = 0;
     int genKind = 0;
     if (gen) {
-        attrdecl* declared = get_attr(gen, name.c_str());
+        attrdecl* declared = get_attr(gen, name);
         if (!declared) {
-            error(formatMsg("Illegal attribute \"%s\".", name.c_str()).c_str());
+            error(formatMsg("Illegal attribute \"%s\".", name).c_str());
             skipUntil(*this, SYM_COMMA, SYM_SEMICOLON);
             return false;
         }
         genKind = declared->kind;
     } else {
-        attrId = battr_sym_type(name.c_str());
+        attrId = battr_sym_type(name);
         if (attrId < 0) {
-            error(formatMsg("Unknown attribute \"%s\".", name.c_str()).c_str());
+            error(formatMsg("Unknown attribute \"%s\".", name).c_str());
             skipUntil(*this, SYM_COMMA, SYM_SEMICOLON);
             return false;
         }
@@ -151,7 +151,7 @@ bool ParserState::objAttrib(Block* block, void* object, int kind, objectproto* g
     if (gen) {
         attrparam* arg = mustNew<attrparam>(ctx);
         arg->kind = static_cast<std::uint8_t>(genKind);
-        arg->name = safestrdup(name.c_str());
+        arg->name = safestrdup(name);
         // Expressions, and point lists or translations named through an
         // attribute of the enclosing generator, travel as expressions;
         // written-out lists as values.
