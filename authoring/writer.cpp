@@ -85,6 +85,15 @@ private:
         text_ += name + " = " + value;
     }
 
+    // "(x,y)", appended piece by piece: GCC 12 warns falsely (-Wrestrict)
+    // about a literal put in front of a temporary string at -O3.
+    static void appendPoint(std::string& list, const std::string& x, const std::string& y) {
+        list += '(';
+        list += x;
+        list += ',';
+        list += y;
+        list += ')';
+    }
     // Points are separated by commas, as the language requires.
     void writePoints() {
         for (const KeptAttr& kept : obj_->kept)
@@ -94,7 +103,7 @@ private:
         for (std::size_t i = 0; i < obj_->points.size(); ++i) {
             const SourcePoint& p = obj_->points[i];
             if (i) list += ",";
-            list += "(" + coordinate(p.x, p.xText, p.xFlag) + "," + coordinate(p.y, p.yText, p.yFlag) + ")";
+            appendPoint(list, coordinate(p.x, p.xText, p.xFlag), coordinate(p.y, p.yText, p.yFlag));
         }
         item("points", list + ")");
     }
@@ -127,7 +136,7 @@ private:
         if (pointsNeedFallback()) {
             std::string list = "points = (";
             for (const SourcePoint& p : obj_->points)
-                list += "(" + std::to_string(p.x) + "," + std::to_string(p.y) + ")";
+                appendPoint(list, std::to_string(p.x), std::to_string(p.y));
             fallbackItem(list + ")");
         }
         if (fallbackOpen_) text_ += "\n";
