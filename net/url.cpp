@@ -211,14 +211,17 @@ bool namesBaseDocument(const std::string& url) { return url.empty() || url[0] ==
 constexpr int kComposeRounds = 4;
 
 // curl's composition of what it parsed, unless undoing %XX escapes (of a
-// host name) brought back a control character. curl may normalise its
-// own result again (a host "%3%31" becomes "%31", then "1", then
-// "0.0.0.1"), so the composition is parsed and composed until it stays.
+// host name) brought back a control character, or curl cannot read the
+// composition on its own (a host "%6%30" resolved against a base becomes
+// "%60"), which would make it a relative name the next time. curl may
+// normalise its own result again (a host "%3%31" becomes "%31", then "1",
+// then "0.0.0.1"), so the composition is parsed and composed until it
+// stays.
 std::optional<std::string> composeClean(const CurlUrl& url) {
     std::string composed = composeURL(url);
     for (int round = 0; round < kComposeRounds; ++round) {
         CurlUrl again;
-        if (!again.set(composed)) break;
+        if (!again.set(composed)) return std::nullopt;
         std::string next = composeURL(again);
         if (next == composed) break;
         composed = std::move(next);

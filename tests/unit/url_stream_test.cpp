@@ -61,6 +61,11 @@ TEST(Url, RelativeNamesResolveAgainstTheBaseAnchor) {
     // curl rewrites this host three times over; the canonical form is the
     // last of them, so making it canonical again leaves it.
     EXPECT_EQ(take(simplifyURL(&ctx, "-http:/%3%31/")), "-http://0.0.0.1/");
+    // Resolved, this one has a host curl cannot read back: a local name.
+    char* cwd = getcwd(nullptr, 0);
+    NewAnchor(&ctx, "", 0);
+    EXPECT_EQ(take(simplifyURL(&ctx, "-http:/%6%30/")), "file://localhost" + std::string(cwd) + "/-http:/%6%30/");
+    std::free(cwd);
     NewAnchor(&ctx, nullptr, 2);
     EXPECT_EQ(baseAnchor(&ctx), nullptr);
 }
