@@ -25,6 +25,10 @@ double Sinh(UnitContext* ctx, param* args);
 double Ssqrt(UnitContext* ctx, param* args);
 double Tan(UnitContext* ctx, param* args);
 double Tanh(UnitContext* ctx, param* args);
+// The function a one-argument maths handler applies to its float
+// argument, or null for any other handler.
+using MathsFunction = double (*)(double);
+MathsFunction pureMathsFunction(FltBuiltin handler);
 
 // builtins/convert.cpp
 char* IntAsText(UnitContext* ctx, param* args);

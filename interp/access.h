@@ -14,6 +14,9 @@ enum class TooFewReport { ParamError, ErrorMsg };
 // out of bounds). Indexes beyond the array's dimensions are not evaluated.
 long elementOffset(UnitContext* ctx, intarray* access, TooFewReport report);
 
+// Reports an index outside its dimension.
+[[gnu::cold]] void indexOutOfBounds(UnitContext* ctx, const param* index, const vinst* array, long i);
+
 // Number of elements of an array instance.
 long elementCount(const vinst* array);
 

@@ -73,12 +73,9 @@ bool createsObjects(simaction* list) {
 // A body that runs as parsed and creates no objects leaves no reference to
 // its call's instances once the call has returned, so the call can keep
 // them, with the current instances it switches, in one block of the frame
-// stack. Decided after the first call, which decides how the body runs.
-bool usesBlock(function* fn) {
-    if (fn->frameMode == 0) {
-        if (fn->bodyMode == 0) return false;
-        fn->frameMode = fn->bodyMode == 2 && !createsObjects(fn->body) ? 2 : 1;
-    }
+// stack. Decided at the first call, with how the body runs.
+bool usesBlock(UnitContext* ctx, function* fn) {
+    if (fn->frameMode == 0) fn->frameMode = runsUncopied(ctx, fn) && !createsObjects(fn->body) ? 2 : 1;
     return fn->frameMode == 2;
 }
 
@@ -359,7 +356,7 @@ funcinst* enclosingFunctionFrame(Frame* frame) {
 
 void i_function(UnitContext* ctx, function* fn, param* actuals, funcinst* frame) {
     setAliases(functionFrame(frame->caller), false);
-    if (usesBlock(fn)) {
+    if (usesBlock(ctx, fn)) {
         takeBlock(ctx, fn, frame);
     } else {
         newSentinel(ctx, frame);
@@ -374,6 +371,38 @@ void i_function(UnitContext* ctx, function* fn, param* actuals, funcinst* frame)
     } else {
         frame->body = i_simactions(ctx, fn->body, frame);
     }
+}
+
+void beginBlockCall(UnitContext* ctx, function* fn, funcinst* frame) {
+    setAliases(functionFrame(frame->caller), false);
+    takeBlock(ctx, fn, frame);
+}
+
+vinst* bindBlockInstance(UnitContext* ctx, funcinst* frame, vdecl* decl) {
+    vinst* inst = makeInstance(ctx, frame, decl);
+    if (inst) decl->current = inst;
+    return inst;
+}
+
+void instantiateBlockLocals(UnitContext* ctx, function* fn, funcinst* frame) {
+    instantiateFunctionLocals(ctx, fn, frame);
+}
+
+bool callsTakeBlock(const function* fn) { return fn->frameMode == 2; }
+
+// A call that made no objects, froze nothing and bound no element needs
+// only its instances released and the current instances restored.
+void leaveBlockCall(UnitContext* ctx, function* fn, funcinst* frame) {
+    if (frame->windows || frame->graphs || frame->inputs || frame->freezeCount || frame->elemRefs ||
+        frame->instances || !frame->sharedBody) {
+        r_function(ctx, fn, frame);
+        return;
+    }
+    setAliases(functionFrame(frame->caller), true);
+    refreshAfterCall(ctx);
+    releaseInstances(ctx, frame);
+    frame->body = nullptr;
+    restoreCurrents(fn, frame);
 }
 
 void r_function(UnitContext* ctx, function* fn, funcinst* frame) {

@@ -407,6 +407,10 @@ char* dupText(UnitContext* ctx, const char* text) {
     return copy;
 }
 
+void indexOutOfBounds(UnitContext* ctx, const param* index, const vinst* array, long i) {
+    paramErrorDS(ctx, index->line, "Array index out of bounds: %s[%ld] does not exist.", arrayName(array), i);
+}
+
 long elementCount(const vinst* array) {
     if (!array || !array->decl || !array->dims) return 0;
     long count = 1;
@@ -434,8 +438,7 @@ long elementOffset(UnitContext* ctx, intarray* access, TooFewReport how) {
         vinst* variable = expr && expr->flag == 9 ? varInstance(expr) : nullptr;
         std::int32_t i = variable ? variable->value.i : calculate(ctx, expr);
         if (i < 0 || i >= dims[d]) {
-            paramErrorDS(ctx, index->line, "Array index out of bounds: %s[%ld] does not exist.",
-                         arrayName(array), static_cast<long>(i));
+            indexOutOfBounds(ctx, index, array, i);
             return -1;
         }
         offset += static_cast<long>(i) * dims[ndims + d];

@@ -27,6 +27,19 @@ void i_function(UnitContext* ctx, function* fn, param* actuals, funcinst* frame)
 // declarations' previous current instances restored.
 void r_function(UnitContext* ctx, function* fn, funcinst* frame);
 
+// The same for a call whose body runs compiled, in steps: the block is
+// taken (the current instances saved) before the caller binds the formals
+// one by one with blockInstance, then the locals get their instances.
+// leaveBlockCall ends the call as r_function does.
+void beginBlockCall(UnitContext* ctx, function* fn, funcinst* frame);
+// An instance in the call's block, made current for the declaration; null
+// after a reported error.
+vinst* bindBlockInstance(UnitContext* ctx, funcinst* frame, vdecl* decl);
+void instantiateBlockLocals(UnitContext* ctx, function* fn, funcinst* frame);
+void leaveBlockCall(UnitContext* ctx, function* fn, funcinst* frame);
+// Whether the function's calls take a block; decided at its first call.
+bool callsTakeBlock(const function* fn);
+
 void i_object(UnitContext* ctx, objectproto* proto, attrparam* args, objectinst* frame);
 void r_object(UnitContext* ctx, objectproto* proto, objectinst* frame);
 

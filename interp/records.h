@@ -39,6 +39,7 @@ struct WinObj;
 struct GraphObj;
 struct InpObj;
 struct LearnUnit;
+struct CompiledBody;
 
 // Value-type codes; arrays add 16 to the base type.
 enum ValType : std::uint8_t {
@@ -314,6 +315,8 @@ struct function : Block {
     fparam* fparams = nullptr;
     std::uint8_t bodyMode = 0;  // 0 undecided, 1 copied per call, 2 run as parsed
     std::uint8_t frameMode = 0;  // 0 undecided, 1 instance list, 2 one block per call
+    std::uint8_t compileState = 0;  // 0 not tried, 1 tried
+    CompiledBody* compiled = nullptr;  // the body as compiled code, when it has been compiled
 };
 
 struct objectproto : Block {

@@ -6,6 +6,7 @@
 #include "app/context.h"
 #include "core/alloc.h"
 #include "interp/access.h"
+#include "interp/compiled.h"
 #include "interp/pool.h"
 #include "present/objmodel.h"
 
@@ -218,6 +219,7 @@ void f_constants(UnitContext*, constant* list) {
 void f_functions(UnitContext* ctx, function* list) {
     releaseList(list, [ctx](function* fn) {
         f_functions(ctx, fn->functions);
+        releaseCompiled(fn);
         f_simulate(ctx, fn->body, 1);
         f_fparam(ctx, fn->fparams);
         f_variables(ctx, fn->decls);

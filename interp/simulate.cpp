@@ -16,6 +16,7 @@
 #include "core/messages.h"
 #include "interp/access.h"
 #include "interp/callstack.h"
+#include "interp/compiled.h"
 #include "interp/eval.h"
 #include "interp/instantiate.h"
 #include "interp/pool.h"
@@ -23,24 +24,9 @@
 
 namespace {
 
-// Frames are identified by serial as well as address: a freed frame's
-// address may come back for a later one.
 std::uint64_t lastSerial = 0;
 
 void serveEvents(UnitContext* ctx) { TamServeEvents(ctx); }
-
-// The display and the signals are looked at after every statement that
-// called a builtin (which may have drawn, queued requests or waited) and
-// otherwise every few statements: enough to answer the window within a
-// clock tick, without the look's cost on every step of a tight loop.
-constexpr int kStatementsPerService = 16;
-int statementsToService = kStatementsPerService;
-
-void serveEventsAfter(UnitContext* ctx, std::uint32_t builtinsBefore) {
-    if (builtinCalls == builtinsBefore && --statementsToService > 0) return;
-    statementsToService = kStatementsPerService;
-    serveEvents(ctx);
-}
 
 long long nowMillis() {
     timeval tv{};
@@ -48,15 +34,19 @@ long long nowMillis() {
     return static_cast<long long>(tv.tv_sec) * 1000 + tv.tv_usec / 1000;
 }
 
-struct Returning {
-    Frame* frame;
-    std::uint64_t serial;
-};
+void tooDeep(UnitContext* ctx, const char* what, const char* name) {
+    errorMsg(ctx, MSG_ERROR, formatMsg("Error: Recursion too deep in call on %s '%s'", what, name ? name : "").c_str());
+}
+
+}  // namespace
+
+namespace statement_service {
+int countdown = kStatementsPerService;
+void serve(UnitContext* ctx) { serveEvents(ctx); }
+}  // namespace statement_service
 
 Returning returningOf(LearnUnit* unit) { return {unit->returningFrame, unit->returningSerial}; }
 
-// A return of this call ended the body: the stop it set is this call's to
-// clear. Any other stop (an error, the shell) goes on unwinding.
 void endReturn(UnitContext* ctx, LearnUnit* unit, Frame* frame, Returning saved) {
     if (unit->returningFrame != frame || unit->returningSerial != frame->serial) return;
     ctx->runState &= ~RS_STOP;
@@ -64,13 +54,13 @@ void endReturn(UnitContext* ctx, LearnUnit* unit, Frame* frame, Returning saved)
     unit->returningSerial = saved.serial;
 }
 
-void tooDeep(UnitContext* ctx, const char* what, const char* name) {
-    errorMsg(ctx, MSG_ERROR, formatMsg("Error: Recursion too deep in call on %s '%s'", what, name ? name : "").c_str());
-}
+std::uint64_t nextFrameSerial() { return ++lastSerial; }
 
-// One call of a user function; the value is taken out of the function's
-// slot before the frame is released, so calls made while the screen is
-// brought up to date cannot overwrite it.
+void tooDeepInFunction(UnitContext* ctx, function* fn) { tooDeep(ctx, "function", fn->name); }
+
+// The value is taken out of the function's slot before the frame is
+// released, so calls made while the screen is brought up to date cannot
+// overwrite it.
 Value callFunction(UnitContext* ctx, function* fn, param* args) {
     LearnUnit* unit = ctx->learnUnit;
     if (!unit || !fn) return {};
@@ -87,7 +77,7 @@ Value callFunction(UnitContext* ctx, function* fn, param* args) {
     Frame* savedContext = unit->objectContext;
     unit->currentFrame = frame;
     unit->objectContext = frame;
-    simulate(ctx, frame->body);
+    if (!runCompiledBody(ctx, fn, frame)) simulate(ctx, frame->body);
     endReturn(ctx, unit, frame, saved);
     Value result = fn->retval;
     fn->retval = {};
@@ -97,6 +87,8 @@ Value callFunction(UnitContext* ctx, function* fn, param* args) {
     poolFree(frame);
     return result;
 }
+
+namespace {
 
 void runCall(UnitContext* ctx, action* act) {
     switch (act->type) {
@@ -195,13 +187,6 @@ void createObject(UnitContext* ctx, simaction* s) {
         create_inpobj(ctx, context, s->inpobj);
 }
 
-void waitWhileTyping(UnitContext* ctx) {
-    while (ctx->urlFieldHasFocus && !halted(ctx)) {
-        serveEvents(ctx);
-        usleep(10000);
-    }
-}
-
 struct Start {
     UnitContext* ctx;
     LearnUnit* unit;
@@ -240,27 +225,39 @@ void start_sim(UnitContext* ctx, LearnUnit* unit) {
     runOnInterpreterStack(runProgram, &start);
 }
 
+void waitWhileTyping(UnitContext* ctx) {
+    while (ctx->urlFieldHasFocus && !halted(ctx)) {
+        serveEvents(ctx);
+        usleep(10000);
+    }
+}
+
+bool runStatement(UnitContext* ctx, simaction* s) {
+    if (s->nested) {
+        simaction* control = s->nested;
+        if (control->control)
+            control->control(ctx, control);
+        else
+            simulate(ctx, control);
+    } else if (s->call) {
+        runCall(ctx, s->call);
+    } else if (s->expr) {
+        evaluate(ctx, s->expr);
+    } else if (s->retexpr) {
+        doReturn(ctx, s);
+        return false;
+    } else {
+        createObject(ctx, s);
+    }
+    return true;
+}
+
 void simulate(UnitContext* ctx, simaction* list) {
     if (ctx->urlFieldHasFocus) waitWhileTyping(ctx);
     if (halted(ctx)) return;
     for (simaction* s = list; s; s = nextOf(s)) {
         std::uint32_t builtinsBefore = builtinCalls;
-        if (s->nested) {
-            simaction* control = s->nested;
-            if (control->control)
-                control->control(ctx, control);
-            else
-                simulate(ctx, control);
-        } else if (s->call) {
-            runCall(ctx, s->call);
-        } else if (s->expr) {
-            evaluate(ctx, s->expr);
-        } else if (s->retexpr) {
-            doReturn(ctx, s);
-            return;
-        } else {
-            createObject(ctx, s);
-        }
+        if (!runStatement(ctx, s)) return;
         if (halted(ctx)) return;
         serveEventsAfter(ctx, builtinsBefore);
     }

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "interp/eval.h"
 #include "interp/records.h"
 
 // Creates the global instances, takes the start time and calls main.
@@ -10,6 +11,49 @@ void start_sim(UnitContext* ctx, LearnUnit* unit);
 
 // Runs a statement list until it ends or the run state halts it.
 void simulate(UnitContext* ctx, simaction* list);
+
+// Runs one statement of a list; false after a return statement, which
+// ends the list whatever the run state.
+bool runStatement(UnitContext* ctx, simaction* s);
+
+// Holds the program while the URL field has the keyboard focus.
+void waitWhileTyping(UnitContext* ctx);
+
+// The display and the signals are looked at after every statement that
+// called a builtin (which may have drawn, queued requests or waited) and
+// otherwise every few statements: enough to answer the window within a
+// clock tick, without the look's cost on every step of a tight loop.
+namespace statement_service {
+inline constexpr int kStatementsPerService = 16;
+extern int countdown;
+void serve(UnitContext* ctx);
+}  // namespace statement_service
+
+inline void serveEventsAfter(UnitContext* ctx, std::uint32_t builtinsBefore) {
+    if (builtinCalls == builtinsBefore && --statement_service::countdown > 0) return;
+    statement_service::countdown = statement_service::kStatementsPerService;
+    statement_service::serve(ctx);
+}
+
+// The call a return statement ends, kept while a call runs: a return of
+// the call sets the stop that the call itself clears again.
+struct Returning {
+    Frame* frame;
+    std::uint64_t serial;
+};
+Returning returningOf(LearnUnit* unit);
+// A return of this call ended the body: the stop it set is this call's to
+// clear. Any other stop (an error, the shell) goes on unwinding.
+void endReturn(UnitContext* ctx, LearnUnit* unit, Frame* frame, Returning saved);
+
+// Frames are identified by serial as well as address: a freed frame's
+// address may come back for a later one.
+std::uint64_t nextFrameSerial();
+void tooDeepInFunction(UnitContext* ctx, function* fn);
+
+// One call of a user function; the value is the function's return value
+// (a text the caller owns).
+Value callFunction(UnitContext* ctx, function* fn, param* args);
 
 // One call of a user function; its return value stays in the function's
 // return-value slot for IntFunc, FloatFunc and TextFunc to take.
