@@ -390,6 +390,10 @@ void instantiateBlockLocals(UnitContext* ctx, function* fn, funcinst* frame) {
 
 bool callsTakeBlock(const function* fn) { return fn->frameMode == 2; }
 
+void bindCallerAliases(Frame* caller, bool bound) { setAliases(functionFrame(caller), bound); }
+
+void refreshAfterReturn(UnitContext* ctx) { refreshAfterCall(ctx); }
+
 // A call that made no objects, froze nothing and bound no element needs
 // only its instances released and the current instances restored.
 void leaveBlockCall(UnitContext* ctx, function* fn, funcinst* frame) {

@@ -76,8 +76,15 @@ void runOnInterpreterStack(void (*body)(void*), void* arg) {
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
-bool stackNearlyFull() {
-    auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+namespace callstack {
+
+thread_local std::uintptr_t stackFloor = 0;
+
+std::uintptr_t computeFloor() {
     std::uintptr_t low = lowestAddress();
-    return low > 1 && here < low + kReserve;
+    // Without a known stack the test never fires.
+    stackFloor = low > 1 ? low + kReserve : 1;
+    return stackFloor;
 }
+
+}  // namespace callstack

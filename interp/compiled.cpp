@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "app/context.h"
@@ -32,6 +33,7 @@
 #include "interp/instantiate.h"
 #include "interp/numeric.h"
 #include "interp/operators.h"
+#include "interp/release.h"
 #include "interp/simulate.h"
 #include "present/objects.h"
 
@@ -538,7 +540,9 @@ struct TextBinary final : TxtExpr {
 };
 
 // Builtins: through the generic path, or computed here when the handler
-// is a pure function of its one argument.
+// is a pure function of its one argument. Those neither draw nor wait, so
+// unlike the others they do not bring the next look at the display
+// forward.
 
 struct IntBuiltinCall final : IntExpr {
     action* act;
@@ -562,17 +566,13 @@ struct MathsCall final : FltExpr {
     MathsFunction function;
     FltExpr* argument;
     MathsCall(MathsFunction f, FltExpr* a) : function(f), argument(a) { mayHalt = a->mayHalt; }
-    double eval(Run& run) const override {
-        ++builtinCalls;
-        return function(argument->eval(run));
-    }
+    double eval(Run& run) const override { return function(argument->eval(run)); }
 };
 
 struct TextLength final : IntExpr {
     TxtExpr* argument;
     explicit TextLength(TxtExpr* a) : argument(a) { mayHalt = a->mayHalt; }
     std::int32_t eval(Run& run) const override {
-        ++builtinCalls;
         char* text = argument->eval(run);
         auto length = static_cast<std::int32_t>(std::strlen(text ? text : ""));
         TamFree(text);
@@ -584,7 +584,6 @@ struct LocalTextLength final : IntExpr {
     int slot;
     explicit LocalTextLength(int s) : slot(s) { mayHalt = false; }
     std::int32_t eval(Run& run) const override {
-        ++builtinCalls;
         const char* text = run.slots[slot].value.t;
         return static_cast<std::int32_t>(std::strlen(text ? text : ""));
     }
@@ -610,7 +609,7 @@ struct CallSite {
 
 // The actual's value for its formal, as the binding computes it; once the
 // run has stopped, through the evaluators, as they would compute it.
-Value actualValue(Run& run, const Actual& actual, bool mayFollowStop) {
+[[gnu::always_inline]] inline Value actualValue(Run& run, const Actual& actual, bool mayFollowStop) {
     UnitContext* ctx = run.ctx;
     bool tree = mayFollowStop && halted(ctx);
     Value value{};
@@ -665,6 +664,8 @@ bool bindAhead(Run& run, const CallSite& site, funcinst* frame) {
 
 void runBody(UnitContext* ctx, const CompiledBody& body, vinst* slots);
 bool bodyFits(const CompiledBody& body, const funcinst* frame);
+bool isLean(const CompiledBody& body);
+Value leanCall(Run& run, const CallSite& site);
 
 // A call of a compiled function from a compiled body: the call the
 // statement interpreter makes, with the actuals computed by their nodes
@@ -707,7 +708,7 @@ Value directCall(Run& run, const CallSite& site) {
 }
 
 inline Value callValue(Run& run, const CallSite& site) {
-    if (site.direct && site.fn->compiled) return directCall(run, site);
+    if (site.direct && site.fn->compiled) return isLean(*site.fn->compiled) ? leanCall(run, site) : directCall(run, site);
     return callFunction(run.ctx, site.fn, site.params);
 }
 
@@ -886,9 +887,120 @@ struct CompiledBody {
     std::vector<std::unique_ptr<CallSite>> sites;
     const StmtList* body = nullptr;
     std::uint32_t slotCount = 0;
+    std::vector<vdecl*> slotDecls;  // formals in written order, then locals
+    std::vector<vdecl*> declOrder;  // the function's declarations as listed
+    bool lean = false;
 };
 
 namespace {
+
+// Functions whose variables are a few plain ints and floats keep them in
+// slots on the machine stack instead of a block of the frame stack.
+constexpr std::uint32_t kLeanSlots = 8;
+
+bool isLean(const CompiledBody& body) { return body.lean; }
+
+bool plainNumber(const vdecl* decl) {
+    return (decl->type == VT_INT || decl->type == VT_FLOAT) && !decl->init && !decl->dims && decl->ndims == 0;
+}
+
+bool qualifiesAsLean(const CompiledBody& body) {
+    if (body.slotCount > kLeanSlots || body.declOrder.size() != body.slotCount) return false;
+    for (vdecl* decl : body.declOrder)
+        if (!plainNumber(decl)) return false;
+    return true;
+}
+
+inline void makeLeanSlot(vinst* slot, vdecl* decl) {
+    new (slot) vinst();
+    slot->decl = decl;
+    decl->current = slot;
+}
+
+// Element references of a calling function are unbound while it calls.
+inline bool callerHasElementRefs(Frame* caller) {
+    return caller && caller->owner && caller->owner->blockKind == BLOCK_FUNCTION &&
+           static_cast<funcinst*>(caller)->elemRefs;
+}
+
+inline bool screenMayChange(const LearnUnit* unit) {
+    return unit->changedHead || unit->callAttrs || unit->freezeCount > 0;
+}
+
+// The call directCall makes, for a callee whose instances own nothing:
+// its slots live in this function's stack frame, and the call's frame
+// record points at them as at a block, so that the end of a call that
+// made objects (which builtins can do) still goes through r_function.
+Value leanCall(Run& run, const CallSite& site) {
+    UnitContext* ctx = run.ctx;
+    LearnUnit* unit = ctx->learnUnit;
+    function* fn = site.fn;
+    const CompiledBody& body = *fn->compiled;
+    if (!unit) return {};
+    if (stackNearlyFull()) {
+        tooDeepInFunction(ctx, fn);
+        return {};
+    }
+    alignas(vinst) unsigned char storage[kLeanSlots * sizeof(vinst)];
+    auto* slots = reinterpret_cast<vinst*>(storage);
+    vinst* saved[kLeanSlots];
+    funcinst frame;
+    frame.owner = fn;
+    frame.caller = unit->currentFrame;
+    frame.serial = nextFrameSerial();
+    Frame* returningFrame = unit->returningFrame;
+    std::uint64_t returningSerial = unit->returningSerial;
+    bool callerRefs = callerHasElementRefs(frame.caller);
+    if (callerRefs) bindCallerAliases(frame.caller, false);
+    std::uint32_t count = body.slotCount;
+    vdecl* const* declOrder = body.declOrder.data();
+    vdecl* const* slotDecls = body.slotDecls.data();
+    for (std::uint32_t k = 0; k < count; ++k) saved[k] = declOrder[k]->current;
+    takeFrameBlock(ctx, 0, frame.blockMark);
+    frame.inBlock = 1;
+    frame.blockDecls = count;
+    frame.blockSlots = slots;
+    frame.blockSaved = saved;
+    std::size_t formals = site.actuals.size();
+    const Actual* actuals = site.actuals.data();
+    if (site.ahead) {
+        Value values[kLeanSlots];
+        for (std::size_t k = 0; k < formals; ++k) values[k] = actualValue(run, actuals[k], k > 0);
+        for (std::size_t k = 0; k < formals; ++k) {
+            makeLeanSlot(slots + k, slotDecls[k]);
+            slots[k].value = values[k];
+        }
+    } else {
+        for (std::size_t k = 0; k < formals; ++k) {
+            makeLeanSlot(slots + k, slotDecls[k]);
+            slots[k].value = actualValue(run, actuals[k], k > 0);
+        }
+    }
+    for (std::uint32_t k = static_cast<std::uint32_t>(formals); k < count; ++k) makeLeanSlot(slots + k, slotDecls[k]);
+    frame.blockUsed = count;
+    frame.body = fn->body;
+    frame.sharedBody = 1;
+    Frame* savedContext = unit->objectContext;
+    unit->currentFrame = &frame;
+    unit->objectContext = &frame;
+    runBody(ctx, body, slots);
+    if (unit->returningFrame == &frame) endReturn(ctx, unit, &frame, {returningFrame, returningSerial});
+    Value result = fn->retval;
+    fn->retval = {};
+    if (frame.windows || frame.graphs || frame.inputs || frame.freezeCount || frame.elemRefs || frame.instances) {
+        r_function(ctx, fn, &frame);
+    } else {
+        if (callerRefs) bindCallerAliases(frame.caller, true);
+        if (screenMayChange(unit)) refreshAfterReturn(ctx);
+        for (std::uint32_t k = count; k-- > 0;)
+            if (slots[k].dependents) empty_vinst(ctx, slots + k);
+        for (std::uint32_t k = 0; k < count; ++k) declOrder[k]->current = saved[k];
+        giveBackFrameBlock(frame.blockMark);
+    }
+    unit->currentFrame = frame.caller;
+    unit->objectContext = savedContext;
+    return result;
+}
 
 void runBody(UnitContext* ctx, const CompiledBody& body, vinst* slots) {
     Run run{ctx, slots};
@@ -908,6 +1020,7 @@ public:
         for (fparam* formal = fn->fparams; formal; formal = nextOf(formal)) slots_.push_back(formal->decl);
         for (vdecl* decl = fn->decls; decl && decl != fn->firstParam; decl = nextOf(decl)) slots_.push_back(decl);
         out.slotCount = static_cast<std::uint32_t>(slots_.size());
+        out.slotDecls = slots_;
     }
 
     const StmtList* list(simaction* first) {
@@ -1383,6 +1496,8 @@ void compile(UnitContext* ctx, function* fn) {
     auto body = std::make_unique<CompiledBody>();
     Compiler compiler(ctx, fn, *body);
     body->body = compiler.list(fn->body);
+    for (vdecl* decl = fn->decls; decl; decl = nextOf(decl)) body->declOrder.push_back(decl);
+    body->lean = qualifiesAsLean(*body);
     fn->compiled = body.release();
 }
 

@@ -37,6 +37,11 @@ void beginBlockCall(UnitContext* ctx, function* fn, funcinst* frame);
 vinst* bindBlockInstance(UnitContext* ctx, funcinst* frame, vdecl* decl);
 void instantiateBlockLocals(UnitContext* ctx, function* fn, funcinst* frame);
 void leaveBlockCall(UnitContext* ctx, function* fn, funcinst* frame);
+// Element references of the calling function stand for their elements
+// only while it runs, not while it is calling.
+void bindCallerAliases(Frame* caller, bool bound);
+// Brings the screen up to date after a call when anything may have changed.
+void refreshAfterReturn(UnitContext* ctx);
 // Whether the function's calls take a block; decided at its first call.
 bool callsTakeBlock(const function* fn);
 

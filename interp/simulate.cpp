@@ -22,9 +22,9 @@
 #include "interp/pool.h"
 #include "present/objects.h"
 
-namespace {
+std::uint64_t lastFrameSerial = 0;
 
-std::uint64_t lastSerial = 0;
+namespace {
 
 void serveEvents(UnitContext* ctx) { TamServeEvents(ctx); }
 
@@ -54,8 +54,6 @@ void endReturn(UnitContext* ctx, LearnUnit* unit, Frame* frame, Returning saved)
     unit->returningSerial = saved.serial;
 }
 
-std::uint64_t nextFrameSerial() { return ++lastSerial; }
-
 void tooDeepInFunction(UnitContext* ctx, function* fn) { tooDeep(ctx, "function", fn->name); }
 
 // The value is taken out of the function's slot before the frame is
@@ -71,7 +69,7 @@ Value callFunction(UnitContext* ctx, function* fn, param* args) {
     funcinst* frame = poolNew<funcinst>(ctx);
     frame->owner = fn;
     frame->caller = unit->currentFrame;
-    frame->serial = ++lastSerial;
+    frame->serial = ++lastFrameSerial;
     Returning saved = returningOf(unit);
     i_function(ctx, fn, args, frame);
     Frame* savedContext = unit->objectContext;
@@ -287,7 +285,7 @@ void GenObject(UnitContext* ctx, objectproto* proto, attrparam* args) {
     objectinst* frame = poolNew<objectinst>(ctx);
     frame->owner = proto;
     frame->caller = unit->currentFrame;
-    frame->serial = ++lastSerial;
+    frame->serial = ++lastFrameSerial;
     Returning saved = returningOf(unit);
     i_object(ctx, proto, args, frame);
     unit->currentFrame = frame;

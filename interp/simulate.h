@@ -48,7 +48,8 @@ void endReturn(UnitContext* ctx, LearnUnit* unit, Frame* frame, Returning saved)
 
 // Frames are identified by serial as well as address: a freed frame's
 // address may come back for a later one.
-std::uint64_t nextFrameSerial();
+extern std::uint64_t lastFrameSerial;
+inline std::uint64_t nextFrameSerial() { return ++lastFrameSerial; }
 void tooDeepInFunction(UnitContext* ctx, function* fn);
 
 // One call of a user function; the value is the function's return value
