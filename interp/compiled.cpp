@@ -169,6 +169,31 @@ struct DoubleOf final : FltExpr {
     double eval(Run& run) const override { return value->eval(run); }
 };
 
+// Int operands of fused nodes, read without a call of their own where
+// they are the function's variables or constants.
+struct LocalOperand {
+    int slot;
+    std::int32_t get(Run& run) const { return run.slots[slot].value.i; }
+    bool halts() const { return false; }
+};
+
+struct ConstOperand {
+    std::int32_t value;
+    std::int32_t get(Run&) const { return value; }
+    bool halts() const { return false; }
+};
+
+struct AnyOperand {
+    IntExpr* expr;
+    std::int32_t get(Run& run) const { return expr->eval(run); }
+    bool halts() const { return expr->mayHalt; }
+};
+
+struct NoOperand {
+    std::int32_t get(Run&) const { return 0; }
+    bool halts() const { return false; }
+};
+
 // Arrays of one dimension, the function's own or an enclosing block's.
 
 struct LocalArray {
@@ -181,16 +206,16 @@ struct OuterArray {
     vinst* get(const Run&) const { return decl->current; }
 };
 
-template <class Array>
+template <class Array, class Index>
 struct IntElement final : IntExpr {
     Array array;
-    IntExpr* index;
+    Index index;
     param* indexParam;
-    IntElement(Array a, IntExpr* i, param* p) : array(a), index(i), indexParam(p) {}
+    IntElement(Array a, Index i, param* p) : array(a), index(i), indexParam(p) {}
     std::int32_t eval(Run& run) const override {
         vinst* inst = array.get(run);
         if (!inst || !inst->decl) return 1;
-        std::int32_t i = index->eval(run);
+        std::int32_t i = index.get(run);
         if (i < 0 || i >= inst->dims[0]) {
             indexOutOfBounds(run.ctx, indexParam, inst, i);
             return 1;
@@ -199,16 +224,16 @@ struct IntElement final : IntExpr {
     }
 };
 
-template <class Array>
+template <class Array, class Index>
 struct FltElement final : FltExpr {
     Array array;
-    IntExpr* index;
+    Index index;
     param* indexParam;
-    FltElement(Array a, IntExpr* i, param* p) : array(a), index(i), indexParam(p) {}
+    FltElement(Array a, Index i, param* p) : array(a), index(i), indexParam(p) {}
     double eval(Run& run) const override {
         vinst* inst = array.get(run);
         if (!inst || !inst->decl) return 1.0;
-        std::int32_t i = index->eval(run);
+        std::int32_t i = index.get(run);
         if (i < 0 || i >= inst->dims[0]) {
             indexOutOfBounds(run.ctx, indexParam, inst, i);
             return 1.0;
@@ -275,21 +300,21 @@ struct StoreFltOuter final : FltExpr {
 
 // The value is computed before the index; an index computed after the
 // value stopped the run is computed as the evaluator computes it.
-template <class Array>
+template <class Array, class Index>
 struct StoreIntElement final : IntExpr {
     Array array;
-    IntExpr* index;
+    Index index;
     op* indexTree;
     param* indexParam;
     IntExpr* value;
-    StoreIntElement(Array a, IntExpr* i, param* p, IntExpr* v)
+    StoreIntElement(Array a, Index i, param* p, IntExpr* v)
         : array(a), index(i), indexTree(p->expr), indexParam(p), value(v) {}
     std::int32_t eval(Run& run) const override {
         std::int32_t v = value->eval(run);
         vinst* inst = array.get(run);
         if (!inst || !inst->decl) return v;
         bool afterStop = value->mayHalt && halted(run.ctx);
-        std::int32_t i = afterStop ? calculate(run.ctx, indexTree) : index->eval(run);
+        std::int32_t i = afterStop ? calculate(run.ctx, indexTree) : index.get(run);
         if (i < 0 || i >= inst->dims[0]) {
             indexOutOfBounds(run.ctx, indexParam, inst, i);
             return v;
@@ -340,7 +365,8 @@ struct AssignTxt final : TxtExpr {
 
 // Int operators.
 
-enum class IntOp { Add, Sub, Mul, Lt, Le, Gt, Ge, Eq, Ne, Rem, Routine };
+// RemBy: the divisor is a constant other than 0 and -1.
+enum class IntOp { Add, Sub, Mul, Lt, Le, Gt, Ge, Eq, Ne, Rem, RemBy, Routine };
 
 template <IntOp K>
 inline std::int32_t applyInt(UnitContext* ctx, op* node, std::int32_t a, std::int32_t b) {
@@ -354,31 +380,9 @@ inline std::int32_t applyInt(UnitContext* ctx, op* node, std::int32_t a, std::in
     if constexpr (K == IntOp::Eq) return a == b;
     if constexpr (K == IntOp::Ne) return a != b;
     if constexpr (K == IntOp::Rem) return b != 0 ? wrapRem(a, b) : l_rest(ctx, node, a, b);
+    if constexpr (K == IntOp::RemBy) return a % b;
     if constexpr (K == IntOp::Routine) return node->routine.l(ctx, node, a, b);
 }
-
-struct LocalOperand {
-    int slot;
-    std::int32_t get(Run& run) const { return run.slots[slot].value.i; }
-    bool halts() const { return false; }
-};
-
-struct ConstOperand {
-    std::int32_t value;
-    std::int32_t get(Run&) const { return value; }
-    bool halts() const { return false; }
-};
-
-struct AnyOperand {
-    IntExpr* expr;
-    std::int32_t get(Run& run) const { return expr->eval(run); }
-    bool halts() const { return expr->mayHalt; }
-};
-
-struct NoOperand {
-    std::int32_t get(Run&) const { return 0; }
-    bool halts() const { return false; }
-};
 
 template <IntOp K, class L, class R>
 struct IntBinary final : IntExpr {
@@ -1212,28 +1216,35 @@ private:
     // One-dimensional arrays with exactly one index; null for any other
     // access.
     template <class Build>
-    auto element(op* node, Build build) -> decltype(build(LocalArray{}, nullptr, nullptr)) {
+    auto element(op* node, Build build) -> decltype(build(LocalArray{}, AnyOperand{}, nullptr)) {
         intarray* access = node->left.arr;
         if (!access || access->type != DO_VDECL || !access->array.decl) return nullptr;
         vdecl* decl = access->array.decl;
         param* index = access->indexes;
         if (decl->ndims != 1 || !index || nextOf(index) || !index->expr) return nullptr;
-        IntExpr* i = intExpr(index->expr);
         int slot = slotOf(decl);
-        if (slot >= 0) return build(LocalArray{slot}, i, index);
-        return build(OuterArray{decl}, i, index);
+        if (slot >= 0) return withIndex(LocalArray{slot}, index, build);
+        return withIndex(OuterArray{decl}, index, build);
+    }
+
+    template <class Array, class Build>
+    auto withIndex(Array array, param* index, Build build) {
+        op* expr = index->expr;
+        int slot = expr->flag == 9 && expr->type == DO_VDECL ? slotOf(expr->left.decl) : -1;
+        if (slot >= 0) return build(array, LocalOperand{slot}, index);
+        return build(array, AnyOperand{intExpr(expr)}, index);
     }
 
     IntExpr* intElement(op* node) {
-        IntExpr* e = element(node, [this](auto array, IntExpr* i, param* p) -> IntExpr* {
-            return make<IntElement<decltype(array)>>(array, i, p);
+        IntExpr* e = element(node, [this](auto array, auto i, param* p) -> IntExpr* {
+            return make<IntElement<decltype(array), decltype(i)>>(array, i, p);
         });
         return e ? e : make<IntTree>(node);
     }
 
     FltExpr* fltElement(op* node) {
-        FltExpr* e = element(node, [this](auto array, IntExpr* i, param* p) -> FltExpr* {
-            return make<FltElement<decltype(array)>>(array, i, p);
+        FltExpr* e = element(node, [this](auto array, auto i, param* p) -> FltExpr* {
+            return make<FltElement<decltype(array), decltype(i)>>(array, i, p);
         });
         return e ? e : make<FltTree>(node);
     }
@@ -1386,8 +1397,8 @@ private:
             if (slot >= 0) return make<StoreIntLocal>(slot, value);
             return make<StoreIntOuter>(node, value);
         }
-        IntExpr* e = element(target, [this, value](auto array, IntExpr* i, param* p) -> IntExpr* {
-            return make<StoreIntElement<decltype(array)>>(array, i, p, value);
+        IntExpr* e = element(target, [this, value](auto array, auto i, param* p) -> IntExpr* {
+            return make<StoreIntElement<decltype(array), decltype(i)>>(array, i, p, value);
         });
         return e ? e : make<AssignInt>(node, value);
     }
@@ -1429,7 +1440,12 @@ private:
         if (is(r, l_ge)) return intBinary<IntOp::Ge>(node);
         if (is(r, l_eq)) return intBinary<IntOp::Eq>(node);
         if (is(r, l_ne)) return intBinary<IntOp::Ne>(node);
-        if (is(r, l_rest)) return intBinary<IntOp::Rem>(node);
+        if (is(r, l_rest)) {
+            op* divisor = node->right;
+            bool plainDivisor = divisor && divisor->flag == 1 && divisor->type == DO_VDECL && divisor->left.i != 0 &&
+                                divisor->left.i != -1;
+            return plainDivisor ? intBinary<IntOp::RemBy>(node) : intBinary<IntOp::Rem>(node);
+        }
         return intBinary<IntOp::Routine>(node);
     }
 
