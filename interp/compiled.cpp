@@ -1020,7 +1020,7 @@ bool bodyFits(const CompiledBody& body, const funcinst* frame) {
 
 class Compiler {
 public:
-    Compiler(UnitContext* ctx, function* fn, CompiledBody& out) : ctx_(ctx), fn_(fn), out_(out) {
+    Compiler(function* fn, CompiledBody& out) : fn_(fn), out_(out) {
         for (fparam* formal = fn->fparams; formal; formal = nextOf(formal)) slots_.push_back(formal->decl);
         for (vdecl* decl = fn->decls; decl && decl != fn->firstParam; decl = nextOf(decl)) slots_.push_back(decl);
         out.slotCount = static_cast<std::uint32_t>(slots_.size());
@@ -1034,7 +1034,6 @@ public:
     }
 
 private:
-    UnitContext* ctx_;
     function* fn_;
     CompiledBody& out_;
     std::vector<vdecl*> slots_;
@@ -1506,11 +1505,11 @@ private:
     }
 };
 
-void compile(UnitContext* ctx, function* fn) {
+void compile(function* fn) {
     fn->compileState = 1;
     if (!compiledEngine() || !callsTakeBlock(fn)) return;
     auto body = std::make_unique<CompiledBody>();
-    Compiler compiler(ctx, fn, *body);
+    Compiler compiler(fn, *body);
     body->body = compiler.list(fn->body);
     for (vdecl* decl = fn->decls; decl; decl = nextOf(decl)) body->declOrder.push_back(decl);
     body->lean = qualifiesAsLean(*body);
@@ -1528,7 +1527,7 @@ bool compiledEngine() {
 }
 
 bool runCompiledBody(UnitContext* ctx, function* fn, funcinst* frame) {
-    if (fn->compileState == 0 && fn->frameMode != 0) compile(ctx, fn);
+    if (fn->compileState == 0 && fn->frameMode != 0) compile(fn);
     CompiledBody* body = fn->compiled;
     if (!body || !bodyFits(*body, frame)) return false;
     runBody(ctx, *body, frame->blockSlots);

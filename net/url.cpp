@@ -207,19 +207,17 @@ std::string composeURL(const CurlUrl& url) {
 // curl would take them for its folder.
 bool namesBaseDocument(const std::string& url) { return url.empty() || url[0] == '#'; }
 
-// Rounds of parsing and composing that settle every host curl rewrites.
-constexpr int kComposeRounds = 4;
-
 // curl's composition of what it parsed, unless undoing %XX escapes (of a
 // host name) brought back a control character, or curl cannot read the
 // composition on its own (a host "%6%30" resolved against a base becomes
 // "%60"), which would make it a relative name the next time. curl may
 // normalise its own result again (a host "%3%31" becomes "%31", then "1",
 // then "0.0.0.1"), so the composition is parsed and composed until it
-// stays.
+// stays. Each rewrite but the last undoes an escape and so shortens the
+// text, which bounds the rounds by its length.
 std::optional<std::string> composeClean(const CurlUrl& url) {
     std::string composed = composeURL(url);
-    for (int round = 0; round < kComposeRounds; ++round) {
+    for (std::size_t round = 0, rounds = composed.size() + 2; round < rounds; ++round) {
         CurlUrl again;
         if (!again.set(composed)) return std::nullopt;
         std::string next = composeURL(again);
