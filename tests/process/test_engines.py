@@ -37,7 +37,16 @@ def settle(process, deadline):
 
 
 def screen():
-    return subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True).stdout
+    """The root window once two dumps 0.2 s apart agree: the server may
+    still be drawing what an idle player sent last."""
+    last = None
+    for _ in range(20):
+        now = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, check=True).stdout
+        if now == last:
+            break
+        last = now
+        time.sleep(0.2)
+    return last
 
 
 def play(binary, path, engine, shows_objects):
