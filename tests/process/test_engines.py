@@ -5,8 +5,8 @@ ENGINE_PROGRAMS of them, default 40) run under TALVIX_ENGINE=tree and
 TALVIX_ENGINE=compiled, and their standard output, standard error, exit
 status and, for programs that show objects, the screen must be the same.
 A program that stops on an error or keeps its objects on show is ended
-with SIGTERM once it has gone idle. A differing program is kept in a
-folder named in the failure, to be run again by hand."""
+with SIGTERM once it has been idle for a second. A differing program is
+kept in a folder named in the failure, to be run again by hand."""
 import difflib
 import os
 import shutil
@@ -25,14 +25,16 @@ ENGINES = ("tree", "compiled")
 
 
 def settle(process, deadline):
-    """Waits until the player has ended or used no processor time for 0.3 s."""
+    """Waits until the player has ended or used no processor time for a
+    second: a player waiting for a busy X server uses none either, but not
+    for that long."""
     last, quiet_since = None, time.time()
     while time.time() < deadline and process.poll() is None:
         time.sleep(0.05)
         now = cpu_ticks(process.pid)
         if now != last:
             last, quiet_since = now, time.time()
-        elif time.time() - quiet_since >= 0.3:
+        elif time.time() - quiet_since >= 1.0:
             return
 
 
