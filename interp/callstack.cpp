@@ -78,7 +78,7 @@ void runOnInterpreterStack(void (*body)(void*), void* arg) {
 
 namespace callstack {
 
-thread_local std::uintptr_t stackFloor = 0;
+constinit thread_local std::uintptr_t stackFloor = 0;
 
 std::uintptr_t computeFloor() {
     std::uintptr_t low = lowestAddress();

@@ -12,7 +12,7 @@ void runOnInterpreterStack(void (*body)(void*), void* arg);
 namespace callstack {
 // The lowest address a program call may start below the reserve; 0 until
 // worked out for the thread.
-extern thread_local std::uintptr_t stackFloor;
+extern thread_local constinit std::uintptr_t stackFloor;
 std::uintptr_t computeFloor();
 }  // namespace callstack
 

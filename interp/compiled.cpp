@@ -15,10 +15,12 @@
 // statement interpreter on the very same instances.
 #include "interp/compiled.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 #include "app/context.h"
@@ -603,11 +605,16 @@ struct Actual {
     op* tree = nullptr;
 };
 
+struct CallSite;
+using SealedEntry = Value (*)(Run&, const CallSite&);
+
 struct CallSite {
     function* fn = nullptr;
     param* params = nullptr;
     bool direct = false;  // bound here when the callee is compiled
     bool ahead = false;   // every actual computed before any formal is bound
+    mutable SealedEntry sealedEntry = nullptr;  // set once the callee is known to be sealed
+    std::uint32_t formals = 0;
     std::vector<Actual> actuals;  // one per formal
 };
 
@@ -669,7 +676,9 @@ bool bindAhead(Run& run, const CallSite& site, funcinst* frame) {
 void runBody(UnitContext* ctx, const CompiledBody& body, vinst* slots);
 bool bodyFits(const CompiledBody& body, const funcinst* frame);
 bool isLean(const CompiledBody& body);
+bool isSealed(function* fn);
 Value leanCall(Run& run, const CallSite& site);
+SealedEntry sealedEntryOf(function* fn);
 
 // A call of a compiled function from a compiled body: the call the
 // statement interpreter makes, with the actuals computed by their nodes
@@ -711,8 +720,14 @@ Value directCall(Run& run, const CallSite& site) {
     return result;
 }
 
-inline Value callValue(Run& run, const CallSite& site) {
-    if (site.direct && site.fn->compiled) return isLean(*site.fn->compiled) ? leanCall(run, site) : directCall(run, site);
+[[gnu::always_inline]] inline Value callValue(Run& run, const CallSite& site) {
+    if (site.sealedEntry) return site.sealedEntry(run, site);
+    if (site.direct && site.fn->compiled) {
+        if (!isLean(*site.fn->compiled)) return directCall(run, site);
+        if (!isSealed(site.fn)) return leanCall(run, site);
+        site.sealedEntry = sealedEntryOf(site.fn);
+        return site.sealedEntry(run, site);
+    }
     return callFunction(run.ctx, site.fn, site.params);
 }
 
@@ -800,26 +815,42 @@ struct CallStmt final : Stmt {
     }
 };
 
-struct ReturnStmt final : Stmt {
+struct IntReturn final : Stmt {
     function* fn;
-    IntExpr* i = nullptr;
-    FltExpr* f = nullptr;
-    TxtExpr* t = nullptr;
-    explicit ReturnStmt(function* owner) : fn(owner) {}
+    IntExpr* value;
+    IntReturn(function* owner, IntExpr* v) : fn(owner), value(v) {}
     Flow run(Run& run) const override {
-        Value value{};
-        if (i)
-            value.i = i->eval(run);
-        else if (f)
-            value.f = f->eval(run);
-        else
-            value.t = t->eval(run);
+        std::int32_t v = value->eval(run);
+        if (halted(run.ctx)) return Flow::Stop;
+        fn->retval.i = v;
+        return Flow::Return;
+    }
+};
+
+struct FltReturn final : Stmt {
+    function* fn;
+    FltExpr* value;
+    FltReturn(function* owner, FltExpr* v) : fn(owner), value(v) {}
+    Flow run(Run& run) const override {
+        double v = value->eval(run);
+        if (halted(run.ctx)) return Flow::Stop;
+        fn->retval.f = v;
+        return Flow::Return;
+    }
+};
+
+struct TxtReturn final : Stmt {
+    function* fn;
+    TxtExpr* value;
+    TxtReturn(function* owner, TxtExpr* v) : fn(owner), value(v) {}
+    Flow run(Run& run) const override {
+        char* v = value->eval(run);
         if (halted(run.ctx)) {
-            if (t) TamFree(value.t);
+            TamFree(v);
             return Flow::Stop;
         }
-        if (t) TamFree(fn->retval.t);
-        fn->retval = value;
+        TamFree(fn->retval.t);
+        fn->retval.t = v;
         return Flow::Return;
     }
 };
@@ -886,6 +917,12 @@ bool isNumber(const op* node) { return node && (node->valtype == VT_INT || node-
 
 }  // namespace
 
+// Whether a lean body is sealed: it and every body it can call run no
+// builtin through the generic path, no statement or expression of the
+// interpreter and no call of an uncompiled or not lean function. Undecided
+// while a body it can call has not been compiled yet.
+enum class Seal : std::uint8_t { Undecided, Sealed, Open };
+
 struct CompiledBody {
     std::vector<std::unique_ptr<Node>> nodes;
     std::vector<std::unique_ptr<CallSite>> sites;
@@ -894,6 +931,9 @@ struct CompiledBody {
     std::vector<vdecl*> slotDecls;  // formals in written order, then locals
     std::vector<vdecl*> declOrder;  // the function's declarations as listed
     bool lean = false;
+    bool closed = true;  // its own nodes and calls keep to compiled code
+    Seal seal = Seal::Undecided;
+    std::uint32_t sealTriedAt = 0;  // compiledBodies when last left undecided
 };
 
 namespace {
@@ -903,6 +943,35 @@ namespace {
 constexpr std::uint32_t kLeanSlots = 8;
 
 bool isLean(const CompiledBody& body) { return body.lean; }
+
+// Bodies compiled so far: an undecided seal is looked at again only once
+// another body has been compiled.
+std::uint32_t compiledBodies = 0;
+
+// Follows the calls from fn's body through every body they reach. The
+// reached bodies are all sealed when each is closed, lean and compiled.
+Seal decideSeal(function* fn) {
+    std::vector<function*> reached{fn};
+    for (std::size_t k = 0; k < reached.size(); ++k) {
+        const CompiledBody* body = reached[k]->compiled;
+        if (!body) return Seal::Undecided;
+        if (!body->closed || !body->lean || body->seal == Seal::Open) return Seal::Open;
+        if (body->seal == Seal::Sealed) continue;
+        for (const auto& site : body->sites)
+            if (std::find(reached.begin(), reached.end(), site->fn) == reached.end()) reached.push_back(site->fn);
+    }
+    for (function* f : reached) f->compiled->seal = Seal::Sealed;
+    return Seal::Sealed;
+}
+
+bool isSealed(function* fn) {
+    CompiledBody& body = *fn->compiled;
+    if (body.seal == Seal::Undecided && body.sealTriedAt != compiledBodies) {
+        body.seal = decideSeal(fn);
+        body.sealTriedAt = compiledBodies;
+    }
+    return body.seal == Seal::Sealed;
+}
 
 bool plainNumber(const vdecl* decl) {
     return (decl->type == VT_INT || decl->type == VT_FLOAT) && !decl->init && !decl->dims && decl->ndims == 0;
@@ -915,9 +984,10 @@ bool qualifiesAsLean(const CompiledBody& body) {
     return true;
 }
 
-inline void makeLeanSlot(vinst* slot, vdecl* decl) {
+inline void makeLeanSlot(vinst* slot, vdecl* decl, Value value) {
     new (slot) vinst();
     slot->decl = decl;
+    slot->value = value;
     decl->current = slot;
 }
 
@@ -929,6 +999,35 @@ inline bool callerHasElementRefs(Frame* caller) {
 
 inline bool screenMayChange(const LearnUnit* unit) {
     return unit->changedHead || unit->callAttrs || unit->freezeCount > 0;
+}
+
+// The callee's slots on the caller's machine stack: the current instance
+// of each of its declarations is saved, and the actuals are bound in the
+// order the statement interpreter binds them.
+[[gnu::always_inline]] inline void enterLeanSlots(Run& run, const CallSite& site, const CompiledBody& body,
+                                                  std::uint32_t count, vinst* slots, vinst** saved) {
+    vdecl* const* declOrder = body.declOrder.data();
+    vdecl* const* slotDecls = body.slotDecls.data();
+    for (std::uint32_t k = 0; k < count; ++k) saved[k] = declOrder[k]->current;
+    std::uint32_t formals = std::min(site.formals, count);  // the formals are the first slots
+    const Actual* actuals = site.actuals.data();
+    if (site.ahead) {
+        Value values[kLeanSlots];
+        for (std::uint32_t k = 0; k < formals; ++k) values[k] = actualValue(run, actuals[k], k > 0);
+        for (std::uint32_t k = 0; k < formals; ++k) makeLeanSlot(slots + k, slotDecls[k], values[k]);
+    } else {
+        for (std::uint32_t k = 0; k < formals; ++k)
+            makeLeanSlot(slots + k, slotDecls[k], actualValue(run, actuals[k], k > 0));
+    }
+    for (std::uint32_t k = formals; k < count; ++k) makeLeanSlot(slots + k, slotDecls[k], {});
+}
+
+[[gnu::always_inline]] inline void leaveLeanSlots(UnitContext* ctx, const CompiledBody& body, std::uint32_t count,
+                                                  vinst* slots, vinst* const* saved) {
+    for (std::uint32_t k = count; k-- > 0;)
+        if (slots[k].dependents) empty_vinst(ctx, slots + k);
+    vdecl* const* declOrder = body.declOrder.data();
+    for (std::uint32_t k = 0; k < count; ++k) declOrder[k]->current = saved[k];
 }
 
 // The call directCall makes, for a callee whose instances own nothing:
@@ -956,32 +1055,13 @@ Value leanCall(Run& run, const CallSite& site) {
     std::uint64_t returningSerial = unit->returningSerial;
     bool callerRefs = callerHasElementRefs(frame.caller);
     if (callerRefs) bindCallerAliases(frame.caller, false);
-    std::uint32_t count = body.slotCount;
-    vdecl* const* declOrder = body.declOrder.data();
-    vdecl* const* slotDecls = body.slotDecls.data();
-    for (std::uint32_t k = 0; k < count; ++k) saved[k] = declOrder[k]->current;
     takeFrameBlock(ctx, 0, frame.blockMark);
     frame.inBlock = 1;
-    frame.blockDecls = count;
+    frame.blockDecls = body.slotCount;
     frame.blockSlots = slots;
     frame.blockSaved = saved;
-    std::size_t formals = site.actuals.size();
-    const Actual* actuals = site.actuals.data();
-    if (site.ahead) {
-        Value values[kLeanSlots];
-        for (std::size_t k = 0; k < formals; ++k) values[k] = actualValue(run, actuals[k], k > 0);
-        for (std::size_t k = 0; k < formals; ++k) {
-            makeLeanSlot(slots + k, slotDecls[k]);
-            slots[k].value = values[k];
-        }
-    } else {
-        for (std::size_t k = 0; k < formals; ++k) {
-            makeLeanSlot(slots + k, slotDecls[k]);
-            slots[k].value = actualValue(run, actuals[k], k > 0);
-        }
-    }
-    for (std::uint32_t k = static_cast<std::uint32_t>(formals); k < count; ++k) makeLeanSlot(slots + k, slotDecls[k]);
-    frame.blockUsed = count;
+    enterLeanSlots(run, site, body, body.slotCount, slots, saved);
+    frame.blockUsed = body.slotCount;
     frame.body = fn->body;
     frame.sharedBody = 1;
     Frame* savedContext = unit->objectContext;
@@ -996,14 +1076,50 @@ Value leanCall(Run& run, const CallSite& site) {
     } else {
         if (callerRefs) bindCallerAliases(frame.caller, true);
         if (screenMayChange(unit)) refreshAfterReturn(ctx);
-        for (std::uint32_t k = count; k-- > 0;)
-            if (slots[k].dependents) empty_vinst(ctx, slots + k);
-        for (std::uint32_t k = 0; k < count; ++k) declOrder[k]->current = saved[k];
+        leaveLeanSlots(ctx, body, body.slotCount, slots, saved);
         giveBackFrameBlock(frame.blockMark);
     }
     unit->currentFrame = frame.caller;
     unit->objectContext = savedContext;
     return result;
+}
+
+// A call of a sealed function. Call records are read only by builtins,
+// by the statement interpreter and by what they run, and none of those
+// can run inside a sealed call: the call needs no record of its own, no
+// serial, no frame-stack mark and no return bookkeeping. What the record
+// is otherwise kept for, the current instances and the refresh of the
+// screen at the end of a call, is kept. N is the callee's slot count.
+template <std::uint32_t N>
+Value sealedCall(Run& run, const CallSite& site) {
+    UnitContext* ctx = run.ctx;
+    LearnUnit* unit = ctx->learnUnit;
+    function* fn = site.fn;
+    const CompiledBody& body = *fn->compiled;
+    if (!unit) return {};
+    if (stackNearlyFull()) {
+        tooDeepInFunction(ctx, fn);
+        return {};
+    }
+    constexpr std::uint32_t room = N > 0 ? N : 1;
+    alignas(vinst) unsigned char storage[room * sizeof(vinst)];
+    auto* slots = reinterpret_cast<vinst*>(storage);
+    vinst* saved[room];
+    enterLeanSlots(run, site, body, N, slots, saved);
+    runBody(ctx, body, slots);
+    Value result = fn->retval;
+    fn->retval = {};
+    if (screenMayChange(unit)) refreshAfterReturn(ctx);
+    leaveLeanSlots(ctx, body, N, slots, saved);
+    return result;
+}
+
+template <std::uint32_t... N>
+constexpr SealedEntry sealedEntries[] = {sealedCall<N>...};
+
+SealedEntry sealedEntryOf(function* fn) {
+    static_assert(kLeanSlots == 8);
+    return sealedEntries<0, 1, 2, 3, 4, 5, 6, 7, 8>[fn->compiled->slotCount];
 }
 
 void runBody(UnitContext* ctx, const CompiledBody& body, vinst* slots) {
@@ -1040,6 +1156,10 @@ private:
 
     template <class T, class... Args>
     T* make(Args&&... args) {
+        if constexpr (std::is_same_v<T, IntTree> || std::is_same_v<T, FltTree> || std::is_same_v<T, TxtTree> ||
+                      std::is_same_v<T, TreeStmt> || std::is_same_v<T, IntBuiltinCall> ||
+                      std::is_same_v<T, FltBuiltinCall> || std::is_same_v<T, TxtBuiltinCall>)
+            out_.closed = false;
         auto node = std::make_unique<T>(std::forward<Args>(args)...);
         T* raw = node.get();
         out_.nodes.push_back(std::move(node));
@@ -1136,17 +1256,13 @@ private:
     }
 
     Stmt* returnStatement(simaction* s) {
-        auto* ret = make<ReturnStmt>(fn_);
         switch (fn_->rettype) {
         case VT_INT:
-            ret->i = intExpr(s->retexpr);
-            return ret;
+            return make<IntReturn>(fn_, intExpr(s->retexpr));
         case VT_FLOAT:
-            ret->f = fltExpr(s->retexpr);
-            return ret;
+            return make<FltReturn>(fn_, fltExpr(s->retexpr));
         case VT_TEXT:
-            ret->t = txtExpr(s->retexpr);
-            return ret;
+            return make<TxtReturn>(fn_, txtExpr(s->retexpr));
         default:
             return make<TreeStmt>(s);
         }
@@ -1159,6 +1275,7 @@ private:
         site->fn = act->target.fn;
         site->params = act->args.params;
         decideBinding(*site);
+        if (!site->direct) out_.closed = false;
         const CallSite* raw = site.get();
         out_.sites.push_back(std::move(site));
         return raw;
@@ -1193,6 +1310,7 @@ private:
                 a.t = txtExpr(actual->expr);
             site.actuals.push_back(a);
         }
+        site.formals = static_cast<std::uint32_t>(site.actuals.size());
         site.direct = true;
     }
 
@@ -1514,6 +1632,7 @@ void compile(function* fn) {
     for (vdecl* decl = fn->decls; decl; decl = nextOf(decl)) body->declOrder.push_back(decl);
     body->lean = qualifiesAsLean(*body);
     fn->compiled = body.release();
+    ++compiledBodies;
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 local function main()
-    local n = 8000
+    local n = 12000
     local cells = {}
     local seed = 1
     for i = 0, n - 1 do

@@ -1,5 +1,5 @@
 def main():
-    n = 8000
+    n = 12000
     cells = [0] * n
     seed = 1
     for i in range(n):

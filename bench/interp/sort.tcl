@@ -1,5 +1,5 @@
 proc main {} {
-    set n 8000
+    set n 12000
     set cells {}
     set seed 1
     for {set i 0} {$i < $n} {incr i} {

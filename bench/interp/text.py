@@ -1,7 +1,7 @@
 def main():
     total = 0
     s = ""
-    for i in range(100000):
+    for i in range(200000):
         s = ""
         for j in range(8):
             s = s + "%f " % (i * 0.25 + j)
