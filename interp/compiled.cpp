@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <type_traits>
@@ -182,6 +183,14 @@ struct LocalOperand {
 struct ConstOperand {
     std::int32_t value;
     std::int32_t get(Run&) const { return value; }
+    bool halts() const { return false; }
+};
+
+// One of the function's int variables plus a constant, as in a[i + 1].
+struct OffsetOperand {
+    int slot;
+    std::int32_t delta;
+    std::int32_t get(Run& run) const { return wrapAdd(run.slots[slot].value.i, delta); }
     bool halts() const { return false; }
 };
 
@@ -754,16 +763,28 @@ struct TxtCall final : TxtExpr {
 
 // Statements.
 
+// A statement of a list: an int expression statement (a store, a step, a
+// call) is evaluated by the list itself, without a statement node around
+// it; any other statement is its node.
+struct ListEntry {
+    const Stmt* stmt = nullptr;
+    const IntExpr* intExpr = nullptr;
+};
+
 struct StmtList final : Node {
-    std::vector<const Stmt*> stmts;
+    std::vector<ListEntry> stmts;
     Flow run(Run& run) const {
         UnitContext* ctx = run.ctx;
         if (ctx->urlFieldHasFocus) waitWhileTyping(ctx);
         if (halted(ctx)) return Flow::Stop;
-        for (const Stmt* s : stmts) {
+        for (const ListEntry& entry : stmts) {
             std::uint32_t builtinsBefore = builtinCalls;
-            Flow flow = s->run(run);
-            if (flow != Flow::Next) return flow;
+            if (entry.intExpr) {
+                entry.intExpr->eval(run);
+            } else {
+                Flow flow = entry.stmt->run(run);
+                if (flow != Flow::Next) return flow;
+            }
             if (halted(ctx)) return Flow::Stop;
             serveEventsAfter(ctx, builtinsBefore);
         }
@@ -776,15 +797,6 @@ struct TreeStmt final : Stmt {
     simaction* s;
     explicit TreeStmt(simaction* st) : s(st) {}
     Flow run(Run& run) const override { return runStatement(run.ctx, s) ? Flow::Next : Flow::Stop; }
-};
-
-struct IntStmt final : Stmt {
-    IntExpr* expr;
-    explicit IntStmt(IntExpr* e) : expr(e) {}
-    Flow run(Run& run) const override {
-        expr->eval(run);
-        return Flow::Next;
-    }
 };
 
 struct FltStmt final : Stmt {
@@ -815,26 +827,19 @@ struct CallStmt final : Stmt {
     }
 };
 
-struct IntReturn final : Stmt {
+// The return of an int (Expr IntExpr) or float (FltExpr) value.
+template <class Expr>
+struct NumberReturn final : Stmt {
     function* fn;
-    IntExpr* value;
-    IntReturn(function* owner, IntExpr* v) : fn(owner), value(v) {}
+    Expr* value;
+    NumberReturn(function* owner, Expr* v) : fn(owner), value(v) {}
     Flow run(Run& run) const override {
-        std::int32_t v = value->eval(run);
+        auto v = value->eval(run);
         if (halted(run.ctx)) return Flow::Stop;
-        fn->retval.i = v;
-        return Flow::Return;
-    }
-};
-
-struct FltReturn final : Stmt {
-    function* fn;
-    FltExpr* value;
-    FltReturn(function* owner, FltExpr* v) : fn(owner), value(v) {}
-    Flow run(Run& run) const override {
-        double v = value->eval(run);
-        if (halted(run.ctx)) return Flow::Stop;
-        fn->retval.f = v;
+        if constexpr (std::is_same_v<Expr, IntExpr>)
+            fn->retval.i = v;
+        else
+            fn->retval.f = v;
         return Flow::Return;
     }
 };
@@ -1145,7 +1150,12 @@ public:
 
     const StmtList* list(simaction* first) {
         auto* result = make<StmtList>();
-        for (simaction* s = first; s; s = nextOf(s)) result->stmts.push_back(statement(s));
+        for (simaction* s = first; s; s = nextOf(s)) {
+            if (IntExpr* e = intStatement(s))
+                result->stmts.push_back({nullptr, e});
+            else
+                result->stmts.push_back({statement(s), nullptr});
+        }
         return result;
     }
 
@@ -1185,6 +1195,15 @@ private:
     }
 
     // Statements.
+
+    // The expression an int expression statement evaluates, or null for
+    // any other statement.
+    IntExpr* intStatement(simaction* s) {
+        if (s->nested) return nullptr;
+        if (s->call) return s->call->type == ACT_BUILTIN_INT ? make<IntBuiltinCall>(s->call) : nullptr;
+        if (s->expr && s->expr->valtype == VT_INT) return intExpr(s->expr);
+        return nullptr;
+    }
 
     Stmt* statement(simaction* s) {
         if (s->nested) return control(s);
@@ -1230,8 +1249,6 @@ private:
         case ACT_FUNC_TEXT:
             if (!act->target.fn || act->target.fn->rettype != (act->type & 3)) break;
             return make<CallStmt>(callSite(act));
-        case ACT_BUILTIN_INT:
-            return make<IntStmt>(make<IntBuiltinCall>(act));
         case ACT_BUILTIN_FLOAT:
             return make<FltStmt>(make<FltBuiltinCall>(act));
         case ACT_BUILTIN_TEXT:
@@ -1244,8 +1261,6 @@ private:
 
     Stmt* expressionStatement(simaction* s) {
         switch (s->expr->valtype) {
-        case VT_INT:
-            return make<IntStmt>(intExpr(s->expr));
         case VT_FLOAT:
             return make<FltStmt>(fltExpr(s->expr));
         case VT_TEXT:
@@ -1258,9 +1273,9 @@ private:
     Stmt* returnStatement(simaction* s) {
         switch (fn_->rettype) {
         case VT_INT:
-            return make<IntReturn>(fn_, intExpr(s->retexpr));
+            return make<NumberReturn<IntExpr>>(fn_, intExpr(s->retexpr));
         case VT_FLOAT:
-            return make<FltReturn>(fn_, fltExpr(s->retexpr));
+            return make<NumberReturn<FltExpr>>(fn_, fltExpr(s->retexpr));
         case VT_TEXT:
             return make<TxtReturn>(fn_, txtExpr(s->retexpr));
         default:
@@ -1349,7 +1364,27 @@ private:
         op* expr = index->expr;
         int slot = expr->flag == 9 && expr->type == DO_VDECL ? slotOf(expr->left.decl) : -1;
         if (slot >= 0) return build(array, LocalOperand{slot}, index);
+        std::int32_t delta = 0;
+        slot = offsetOfLocal(expr, &delta);
+        if (slot >= 0) return build(array, OffsetOperand{slot, delta}, index);
         return build(array, AnyOperand{intExpr(expr)}, index);
+    }
+
+    // The slot of v when node is v + c or v - c for one of the function's
+    // int variables v and an int literal c, with the amount it adds; -1
+    // otherwise. Both wrap as the operators do.
+    int offsetOfLocal(const op* node, std::int32_t* delta) const {
+        if (!node || node->type != DO_VDECL || node->flag != 65 || !node->right) return -1;
+        bool add = is(node->routine, l_add);
+        if (!add && !is(node->routine, l_sub)) return -1;
+        const op* left = node->left.op;
+        const op* right = node->right;
+        if (!left || left->flag != 9 || left->type != DO_VDECL) return -1;
+        if (right->flag != 1 || right->type != DO_VDECL) return -1;
+        std::int32_t c = right->left.i;
+        if (!add && c == std::numeric_limits<std::int32_t>::min()) return -1;
+        *delta = add ? c : -c;
+        return slotOf(left->left.decl);
     }
 
     IntExpr* intElement(op* node) {
@@ -1508,9 +1543,11 @@ private:
 
     IntExpr* intStore(op* node) {
         op* target = node->left.op;
+        int slot = target->flag == 9 ? slotOf(target->left.decl) : -1;
+        std::int32_t delta = 0;
+        if (slot >= 0 && offsetOfLocal(node->right, &delta) == slot) return make<StepIntLocal>(slot, delta, false);
         IntExpr* value = intExpr(node->right);
         if (target->flag == 9) {
-            int slot = slotOf(target->left.decl);
             if (slot >= 0) return make<StoreIntLocal>(slot, value);
             return make<StoreIntOuter>(node, value);
         }
