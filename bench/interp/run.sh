@@ -26,7 +26,16 @@ if [[ -z "${DISPLAY:-}" ]]; then
   exec bash "$root/scripts/with-xvfb" bash "$0" "$reps" "${benches[@]}"
 fi
 
-real_path() { readlink -f "$(command -v "$1")"; }
+# The peers are not needed by the build or the tests, so scripts/install-deps
+# leaves them out.
+real_path() {
+  local found
+  if ! found=$(command -v "$1"); then
+    echo "bench/interp/run.sh: $1 is not installed (apt-get install lua5.4 tcl8.6)" >&2
+    exit 1
+  fi
+  readlink -f "$found"
+}
 lua=$(real_path lua5.4)
 tcl=$(real_path tclsh8.6)
 python=$(python3 -c 'import sys; print(sys.executable)')

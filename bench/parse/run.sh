@@ -19,7 +19,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 python3 "$here/generate.py" "$functions" >"$work/program.kiv"
 python3 "$here/generate.py" --lua "$functions" >"$work/program.lua"
-luac=$(readlink -f "$(command -v luac5.4)")
+if ! luac=$(command -v luac5.4); then
+  echo "bench/parse/run.sh: luac5.4 is not installed (apt-get install lua5.4)" >&2
+  exit 1
+fi
+luac=$(readlink -f "$luac")
 
 # Prints "seconds kilobytes" for the median run of a command, which must
 # write nothing to standard error.
