@@ -689,6 +689,16 @@ bool isSealed(function* fn);
 Value leanCall(Run& run, const CallSite& site);
 SealedEntry sealedEntryOf(function* fn);
 
+// Whether a call of fn can go ahead: there is a program, and room on the
+// stack for another level, else the recursion message is given. Inlined,
+// so that the room is measured from the calling frame.
+[[gnu::always_inline]] inline bool canEnter(UnitContext* ctx, function* fn) {
+    if (!ctx->learnUnit) return false;
+    if (!stackNearlyFull()) return true;
+    tooDeepInFunction(ctx, fn);
+    return false;
+}
+
 // A call of a compiled function from a compiled body: the call the
 // statement interpreter makes, with the actuals computed by their nodes
 // straight into the callee's block.
@@ -696,11 +706,7 @@ Value directCall(Run& run, const CallSite& site) {
     UnitContext* ctx = run.ctx;
     LearnUnit* unit = ctx->learnUnit;
     function* fn = site.fn;
-    if (!unit) return {};
-    if (stackNearlyFull()) {
-        tooDeepInFunction(ctx, fn);
-        return {};
-    }
+    if (!canEnter(ctx, fn)) return {};
     funcinst frame;
     frame.owner = fn;
     frame.caller = unit->currentFrame;
@@ -1044,11 +1050,7 @@ Value leanCall(Run& run, const CallSite& site) {
     LearnUnit* unit = ctx->learnUnit;
     function* fn = site.fn;
     const CompiledBody& body = *fn->compiled;
-    if (!unit) return {};
-    if (stackNearlyFull()) {
-        tooDeepInFunction(ctx, fn);
-        return {};
-    }
+    if (!canEnter(ctx, fn)) return {};
     alignas(vinst) unsigned char storage[kLeanSlots * sizeof(vinst)];
     auto* slots = reinterpret_cast<vinst*>(storage);
     vinst* saved[kLeanSlots];
@@ -1101,11 +1103,7 @@ Value sealedCall(Run& run, const CallSite& site) {
     LearnUnit* unit = ctx->learnUnit;
     function* fn = site.fn;
     const CompiledBody& body = *fn->compiled;
-    if (!unit) return {};
-    if (stackNearlyFull()) {
-        tooDeepInFunction(ctx, fn);
-        return {};
-    }
+    if (!canEnter(ctx, fn)) return {};
     constexpr std::uint32_t room = N > 0 ? N : 1;
     alignas(vinst) unsigned char storage[room * sizeof(vinst)];
     auto* slots = reinterpret_cast<vinst*>(storage);
