@@ -81,25 +81,19 @@ struct Stmt : Node {
     virtual Flow run(Run& run) const = 0;
 };
 
+// A leaf that a routine computes from its record: the evaluators from an
+// expression tree, the builtin layer from a call.
+template <class Expr, class Record, auto Compute>
+struct RoutineLeaf final : Expr {
+    Record* record;
+    explicit RoutineLeaf(Record* r) : record(r) {}
+    decltype(Compute(nullptr, nullptr)) eval(Run& run) const override { return Compute(run.ctx, record); }
+};
+
 // Leaves that the evaluators compute.
-
-struct IntTree final : IntExpr {
-    op* node;
-    explicit IntTree(op* n) : node(n) {}
-    std::int32_t eval(Run& run) const override { return calculate(run.ctx, node); }
-};
-
-struct FltTree final : FltExpr {
-    op* node;
-    explicit FltTree(op* n) : node(n) {}
-    double eval(Run& run) const override { return f_calculate(run.ctx, node); }
-};
-
-struct TxtTree final : TxtExpr {
-    op* node;
-    explicit TxtTree(op* n) : node(n) {}
-    char* eval(Run& run) const override { return t_calc_dup(run.ctx, node); }
-};
+using IntTree = RoutineLeaf<IntExpr, op, calculate>;
+using FltTree = RoutineLeaf<FltExpr, op, f_calculate>;
+using TxtTree = RoutineLeaf<TxtExpr, op, t_calc_dup>;
 
 // Constants and variables.
 
@@ -559,23 +553,9 @@ struct TextBinary final : TxtExpr {
 // unlike the others they do not bring the next look at the display
 // forward.
 
-struct IntBuiltinCall final : IntExpr {
-    action* act;
-    explicit IntBuiltinCall(action* a) : act(a) {}
-    std::int32_t eval(Run& run) const override { return callIntBuiltin(run.ctx, act); }
-};
-
-struct FltBuiltinCall final : FltExpr {
-    action* act;
-    explicit FltBuiltinCall(action* a) : act(a) {}
-    double eval(Run& run) const override { return callFltBuiltin(run.ctx, act); }
-};
-
-struct TxtBuiltinCall final : TxtExpr {
-    action* act;
-    explicit TxtBuiltinCall(action* a) : act(a) {}
-    char* eval(Run& run) const override { return callTxtBuiltin(run.ctx, act); }
-};
+using IntBuiltinCall = RoutineLeaf<IntExpr, action, callIntBuiltin>;
+using FltBuiltinCall = RoutineLeaf<FltExpr, action, callFltBuiltin>;
+using TxtBuiltinCall = RoutineLeaf<TxtExpr, action, callTxtBuiltin>;
 
 struct MathsCall final : FltExpr {
     MathsFunction function;
